@@ -1,0 +1,20 @@
+# Adds a subdirectory only when it has a CMakeLists.txt, so subsystems can land one at a time.
+function(brevio_add_subdir_if_present dir)
+  if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# brevio_test(NAME name SOURCES ... LIBS ... [QT])
+# A GoogleTest executable registered with CTest. QT tests get the offscreen platform.
+function(brevio_test)
+  cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock brevio_warnings)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(env "BREVIO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen;BREVIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()

@@ -1,0 +1,88 @@
+#pragma once
+// Value types of the movie engine's interface. The engine uses only the standard library.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Result of a write: 0 is success, every other value a failure.
+enum ERROR_CREATEMOVFILE : int32_t {
+    CREATEMOVFILE_OK = 0,
+    CREATEMOVFILE_INVALID_ARGUMENT = 1,  // null movie, movie of another file, closed file
+    CREATEMOVFILE_DESTINATION_EXISTS = 2,
+    CREATEMOVFILE_CREATE_FAILED = 3,     // the destination could not be created
+    CREATEMOVFILE_READ_FAILED = 4,       // the source could not be read
+    CREATEMOVFILE_WRITE_FAILED = 5,      // a write failed (a full disk among others)
+    CREATEMOVFILE_CANCELLED = 6,
+    CREATEMOVFILE_OUT_OF_MEMORY = 7,
+    CREATEMOVFILE_UNSUPPORTED = 8,       // a structure the writer cannot reproduce
+};
+
+enum EBrevioMovFileEditorProgressCallbackMessage : int32_t {
+    BrevioMovFileEditorProgress = 1,  // the double is the fraction done, 0.0 to 1.0
+};
+
+enum EBrevioMovFileEditorProgressCallbackResult : int32_t {
+    BrevioMovFileEditorContinue = 0,
+    BrevioMovFileEditorCancel = 1,
+};
+
+using BrevioMovFileEditorProgressCallback = EBrevioMovFileEditorProgressCallbackResult (*)(
+    EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user);
+
+namespace brevio::engine {
+
+// Four-character code, packed big-endian ('avc1' == 0x61766331).
+constexpr uint32_t FourCC(const char (&s)[5]) {
+    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
+           (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
+}
+
+enum class TrackKind { Video, Audio, Text, Other };
+
+// One sample as stored, for the player and the frame source.
+struct SampleRef {
+    uint32_t file = 0;               // index into MovieSamples::files
+    uint64_t offset = 0;             // byte offset in that file
+    uint32_t size = 0;               // bytes
+    int64_t decodeTime = 0;          // media time scale
+    uint32_t duration = 0;           // media time scale
+    int32_t compositionOffset = 0;   // presentation time = decodeTime + compositionOffset
+    bool sync = true;                // key frame
+};
+
+// One track of an opened file with its samples in decode order.
+struct TrackSamples {
+    uint32_t trackId = 0;
+    TrackKind kind = TrackKind::Other;
+    uint32_t handler = 0;       // 'vide', 'soun', 'text', ...
+    uint32_t format = 0;        // sample entry type: 'avc1', 'jpeg', 'mp4a', 'lpcm', 'twos', 'sowt', 'text', 'tx3g', ...
+    uint32_t mediaTimeScale = 0;
+    // The whole first sample description entry of 'stsd' (size and type included).
+    std::vector<uint8_t> sampleEntry;
+    // Decoder configuration extracted from the entry: the avcC / hvcC payload for video, the
+    // AudioSpecificConfig of 'esds' for AAC; empty when the codec needs none.
+    std::vector<uint8_t> codecConfig;
+    // Video.
+    uint16_t width = 0, height = 0;
+    // Audio.
+    uint16_t channels = 0;
+    uint16_t bitsPerSample = 0;   // of uncompressed audio; 0 otherwise
+    uint32_t sampleRate = 0;      // audio frames per second
+    bool bigEndian = false;       // uncompressed audio byte order ('twos', 'lpcm' with that flag)
+    bool floatingPoint = false;
+    uint32_t bytesPerFrame = 0;   // uncompressed audio: bytes of one frame of all channels
+    // Presentation: media time at which the track starts (first edit of 'elst'); 0 without one.
+    int64_t editMediaTime = 0;
+    std::vector<SampleRef> samples;
+};
+
+// Sample access of an opened file; a reference movie resolves its samples to the source file.
+struct MovieSamples {
+    std::vector<std::filesystem::path> files;
+    uint32_t movieTimeScale = 0;
+    int64_t movieDuration = 0;    // movie time scale
+    std::vector<TrackSamples> tracks;
+};
+
+}  // namespace brevio::engine

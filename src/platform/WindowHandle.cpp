@@ -1,0 +1,40 @@
+#include "WindowHandle.h"
+
+#include <QCoreApplication>
+
+namespace brevio {
+
+WindowHandle WindowHandle::Attach(QObject* window) {
+    WindowHandle handle;
+    handle.state_ = std::make_shared<State>();
+    handle.state_->window = window;
+    return handle;
+}
+
+void WindowHandle::Detach() const {
+    if (!state_) return;
+    std::lock_guard lock(state_->mutex);
+    state_->window = nullptr;
+}
+
+bool WindowHandle::IsWindow() const {
+    if (!state_) return false;
+    std::lock_guard lock(state_->mutex);
+    return state_->window != nullptr;
+}
+
+bool WindowHandle::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) const {
+    if (!state_) return false;
+    std::lock_guard lock(state_->mutex);
+    if (state_->window == nullptr) return false;
+    QCoreApplication::postEvent(state_->window, new WindowMessageEvent(message, wParam, lParam));
+    return true;
+}
+
+QObject* WindowHandle::Object() const {
+    if (!state_) return nullptr;
+    std::lock_guard lock(state_->mutex);
+    return state_->window;
+}
+
+}  // namespace brevio

@@ -1,0 +1,63 @@
+#pragma once
+// A window handle that any thread may hold, test and post to. The window attaches its QObject when
+// it is created and detaches it in its destructor; from then on IsWindow() is false and posting does
+// nothing. Posting holds the handle's lock, so a window cannot be destroyed half-way through a post.
+#include <QEvent>
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace brevio {
+
+// The one event class for posted window messages. Its QEvent type is the message number itself
+// (custom messages 0x8001 to 0x8004 are valid QEvent types).
+class WindowMessageEvent : public QEvent {
+public:
+    WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), message_(message), wParam_(wParam),
+          lParam_(lParam) {}
+    uint32_t message() const { return message_; }
+    uintptr_t wParam() const { return wParam_; }
+    intptr_t lParam() const { return lParam_; }
+
+private:
+    uint32_t message_;
+    uintptr_t wParam_;
+    intptr_t lParam_;
+};
+
+class WindowHandle {
+public:
+    WindowHandle() = default;  // a null handle: no window
+
+    // Made by the window on creation; keep one and hand out copies.
+    static WindowHandle Attach(QObject* window);
+    // Called by the window in its destructor (before QObject's own destructor runs).
+    void Detach() const;
+
+    bool IsNull() const { return !state_; }
+    // True while the window exists. Safe from any thread.
+    bool IsWindow() const;
+    // Posts a message to the window's thread; false (and nothing done) once the window is gone.
+    bool PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) const;
+    // The window object, only for use on the UI thread; null once gone.
+    QObject* Object() const;
+
+    bool operator==(const WindowHandle& other) const { return state_ == other.state_; }
+
+private:
+    struct State {
+        mutable std::mutex mutex;
+        QObject* window = nullptr;
+    };
+    std::shared_ptr<State> state_;
+};
+
+inline bool IsWindow(const WindowHandle& handle) { return handle.IsWindow(); }
+inline bool PostMessage(const WindowHandle& handle, uint32_t message, uintptr_t wParam = 0,
+                        intptr_t lParam = 0) {
+    return handle.PostMessage(message, wParam, lParam);
+}
+
+}  // namespace brevio

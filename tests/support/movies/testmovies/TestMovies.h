@@ -1,0 +1,82 @@
+#pragma once
+// Brevio movies for tests. MakeMovie builds them with the ffmpeg command-line tool and adds the
+// BRVU atom itself, so tests of the engine do not depend on the engine; MakeMovieWithBrevio goes
+// through `brevio make --synthetic`. Both cache their results per options under
+// $BREVIO_TEST_TMP/movies-cache (shared by tests running in parallel): treat the returned files as
+// read-only and copy one before changing it.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testmovies/Oracles.h"
+#include "testmovies/Process.h"
+
+namespace brevio::testmovies {
+
+enum class Audio { None, Pcm, Aac };
+
+struct MovieOptions {
+    int units = 5;
+    // Frames of each unit at 30000/1001 frames per second; 120 frames = 4.004 s. `unitFrames`, when
+    // not empty, gives every unit its own length and overrides `units` and `framesPerUnit`.
+    int framesPerUnit = 120;
+    std::vector<int> unitFrames;
+    int width = 320;
+    int height = 240;
+    bool bframes = false;
+    Audio audio = Audio::Pcm;
+    int sampleRate = 48000;
+    int channels = 2;
+    bool mjpeg = false;
+    // A QuickTime chapter track (one chapter per unit) instead of the BRVU atom.
+    bool chapters = false;
+    std::vector<std::string> titles;  // chapter titles; "Chapter N" where missing
+    // Movie atom before the media data (the BRVU insertion then shifts every chunk offset).
+    bool moovFirst = false;
+    int movieTimeScale = 1000;  // mvhd time scale
+    // Neither BRVU nor chapters: a plain QuickTime movie (not a Brevio movie).
+    bool plain = false;
+
+    std::vector<int> Frames() const;
+    // A short text naming every option, used as the cache key.
+    std::string Key() const;
+};
+
+// $BREVIO_TEST_TMP, or the system temp folder when unset.
+std::filesystem::path TestTmpRoot();
+
+// A fresh, unique directory under TestTmpRoot(), removed with everything in it on destruction.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "t");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The movie's path in the cache (built when missing). Throws std::runtime_error when ffmpeg fails.
+std::filesystem::path MakeMovie(const MovieOptions& options);
+// The same movie built by the brevio tool (`brevio make --synthetic`): H.264 or Motion JPEG, audio,
+// size, unit length and chapters from the options (unitFrames, moovFirst, movieTimeScale and plain
+// are not supported there). Throws std::runtime_error when the tool fails.
+std::filesystem::path MakeMovieWithBrevio(const MovieOptions& options);
+
+// Unit starts in the movie time scale as MakeMovie writes them: frame start times rounded to the
+// nearest unit of `movieTimeScale`.
+std::vector<uint32_t> UnitStarts(const MovieOptions& options);
+
+// Copies `source` to `destination` (overwriting) and returns the destination.
+std::filesystem::path CopyMovie(const std::filesystem::path& source,
+                                const std::filesystem::path& destination);
+
+// Adds a BRVU atom with the given starts to moov/udta of an existing QuickTime file in place,
+// shifting chunk offsets when the movie atom precedes media data. Throws std::runtime_error.
+void AddBrevioUnits(const std::filesystem::path& file, const std::vector<uint32_t>& starts);
+
+}  // namespace brevio::testmovies

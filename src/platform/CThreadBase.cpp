@@ -11,26 +11,39 @@ CThreadBase::~CThreadBase() {
 }
 
 bool CThreadBase::Start() {
+    std::lock_guard joinLock(joinMutex_);
     std::lock_guard lock(mutex_);
     if (thread_.joinable()) return false;
     exitCode_ = 0;
+    finished_ = false;
     try {
-        thread_ = std::thread([this] { exitCode_ = Run(); });
+        thread_ = std::thread([this] {
+            runningId_ = std::this_thread::get_id();  // before Run, which may ask
+            exitCode_ = Run();
+            finished_ = true;
+        });
     } catch (const std::system_error&) {
         return false;
     }
+    runningId_ = thread_.get_id();
     return true;
 }
 
 void CThreadBase::Join() {
-    std::thread finished;
+    // Checked before taking any lock: the thread may call Join (or its owner's stop) on itself
+    // while another thread is joining it.
+    if (IsCurrentThread()) return;
+    std::lock_guard joinLock(joinMutex_);
+    std::thread running;
     {
         std::lock_guard lock(mutex_);
         if (!thread_.joinable()) return;
-        if (thread_.get_id() == std::this_thread::get_id()) return;  // never join oneself
-        finished = std::move(thread_);
+        running = std::move(thread_);
     }
-    finished.join();
+    // Joined without mutex_, which the thread itself may take (IsStarted, IsCurrentThread); the
+    // join lock keeps a new Start from overlapping the thread that is still ending.
+    running.join();
+    runningId_ = std::thread::id();
 }
 
 bool CThreadBase::IsStarted() const {
@@ -39,8 +52,7 @@ bool CThreadBase::IsStarted() const {
 }
 
 bool CThreadBase::IsCurrentThread() const {
-    std::lock_guard lock(mutex_);
-    return thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
+    return runningId_.load() == std::this_thread::get_id();
 }
 
 }  // namespace brevio

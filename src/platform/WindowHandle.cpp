@@ -4,6 +4,11 @@
 
 namespace brevio {
 
+QEvent::Type WindowMessageEvent::OtherMessagesType() {
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
 WindowHandle WindowHandle::Attach(QObject* window) {
     WindowHandle handle;
     handle.state_ = std::make_shared<State>();

@@ -1,7 +1,8 @@
 #pragma once
 // A window handle that any thread may hold, test and post to. The window attaches its QObject when
-// it is created and detaches it in its destructor; from then on IsWindow() is false and posting does
-// nothing. Posting holds the handle's lock, so a window cannot be destroyed half-way through a post.
+// it is created and detaches it in its destructor; from then on IsWindow() is false and posting
+// does nothing. Posting holds the handle's lock, so a window cannot be destroyed half-way through a
+// post.
 #include <QEvent>
 #include <QObject>
 #include <cstdint>
@@ -11,15 +12,24 @@
 namespace brevio {
 
 // The one event class for posted window messages. Its QEvent type is the message number itself
-// (custom messages 0x8001 to 0x8004 are valid QEvent types).
+// when that lies in Qt's user range (the custom messages 0x8001 to 0x8004 do); any other message
+// travels under one registered type (OtherMessagesType) so that it can never pass for one of Qt's
+// own events. Receivers dispatch on message(), never on type().
 class WindowMessageEvent : public QEvent {
 public:
     WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
-        : QEvent(static_cast<QEvent::Type>(message)), message_(message), wParam_(wParam),
-          lParam_(lParam) {}
+        : QEvent(TypeFor(message)), message_(message), wParam_(wParam), lParam_(lParam) {}
     uint32_t message() const { return message_; }
     uintptr_t wParam() const { return wParam_; }
     intptr_t lParam() const { return lParam_; }
+
+    static QEvent::Type TypeFor(uint32_t message) {
+        if (message >= QEvent::User && message <= QEvent::MaxUser) {
+            return static_cast<QEvent::Type>(message);
+        }
+        return OtherMessagesType();
+    }
+    static QEvent::Type OtherMessagesType();
 
 private:
     uint32_t message_;
@@ -54,7 +64,9 @@ private:
     std::shared_ptr<State> state_;
 };
 
-inline bool IsWindow(const WindowHandle& handle) { return handle.IsWindow(); }
+inline bool IsWindow(const WindowHandle& handle) {
+    return handle.IsWindow();
+}
 inline bool PostMessage(const WindowHandle& handle, uint32_t message, uintptr_t wParam = 0,
                         intptr_t lParam = 0) {
     return handle.PostMessage(message, wParam, lParam);

@@ -1,0 +1,108 @@
+#include "engine/impl/BrevioUnits.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "engine/impl/FileImpl.h"
+
+namespace brevio::engine {
+
+__extension__ typedef __int128 Int128;
+
+int64_t Rescale(int64_t value, uint32_t from, uint32_t to) {
+    if (from == to || from == 0) return value;
+    Int128 v = Int128(value) * to;
+    Int128 half = from / 2;
+    Int128 r = v >= 0 ? (v + half) / from : -((-v + half) / from);
+    if (r > INT64_MAX) return INT64_MAX;
+    if (r < INT64_MIN) return INT64_MIN;
+    return int64_t(r);
+}
+
+namespace {
+
+Result<std::vector<int64_t>> ChapterStarts(const CVarnoMovFile::Impl& file) {
+    const TrackModel& tm = file.model.tracks[size_t(file.chapterTrack)];
+    const TrackSamples& ts = file.samples.tracks[size_t(file.chapterTrack)];
+    std::vector<int64_t> starts;
+    const int64_t mediaTime = tm.EditMediaTime();
+    const int64_t offset = int64_t(std::min<uint64_t>(tm.EmptyEditDuration(), INT32_MAX));
+    for (const SampleRef& s : ts.samples) {
+        int64_t t =
+            offset + Rescale(s.decodeTime - mediaTime, tm.mediaTimeScale, file.model.timeScale);
+        starts.push_back(t);
+    }
+    if (starts.empty()) return Fail("the chapter track has no chapters");
+    return starts;
+}
+
+}  // namespace
+
+Result<UnitStructure> ReadUnits(const CVarnoMovFile::Impl& file) {
+    if (!file.valid) return Fail("the file is not valid");
+    const MovieModel& model = file.model;
+    if (model.timeScale > uint32_t(INT32_MAX)) return Fail("movie time scale too large");
+    if (model.duration > uint64_t(INT32_MAX)) return Fail("movie too long");
+    if (file.mainVideoTrack < 0) return Fail("no video track");
+
+    UnitStructure result;
+    result.timeScale = model.timeScale;
+    result.duration = int32_t(model.duration);
+    std::vector<int64_t> starts;
+    if (file.chapterTrack >= 0) {
+        auto c = ChapterStarts(file);
+        if (!c) return Fail(c.error());
+        starts = std::move(*c);
+        result.chapters = true;
+    } else if (model.brvu) {
+        starts.assign(model.brvu->begin(), model.brvu->end());
+    } else if (!model.brvuError.empty()) {
+        return Fail(model.brvuError);
+    } else {
+        return Fail("neither shooting units nor chapters");
+    }
+
+    if (starts.front() != 0) return Fail("the first unit does not start at 0");
+    for (size_t i = 1; i < starts.size(); ++i)
+        if (starts[i] <= starts[i - 1]) return Fail("unit starts do not rise");
+    if (starts.back() >= int64_t(model.duration))
+        return Fail("a unit starts at or after the end of the movie");
+
+    // Each unit must begin on a video sync sample.
+    const TrackModel& vm = model.tracks[size_t(file.mainVideoTrack)];
+    const std::vector<SampleRef>& video = file.samples.tracks[size_t(file.mainVideoTrack)].samples;
+    std::vector<uint32_t> order(video.size());
+    std::iota(order.begin(), order.end(), 0u);
+    auto pts = [&](uint32_t i) { return video[i].decodeTime + video[i].compositionOffset; };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return pts(a) < pts(b); });
+    const int64_t mediaTime = vm.EditMediaTime();
+    const int64_t emptyEdit = int64_t(std::min<uint64_t>(vm.EmptyEditDuration(), INT32_MAX));
+    const int64_t frame = std::max<int64_t>(1, video.front().duration);
+
+    result.units.resize(starts.size());
+    for (size_t u = 0; u < starts.size(); ++u) {
+        UnitInfo& info = result.units[u];
+        info.start = int32_t(starts[u]);
+        int64_t end = u + 1 < starts.size() ? starts[u + 1] : int64_t(model.duration);
+        info.duration = int32_t(end - starts[u]);
+        int64_t target =
+            mediaTime + Rescale(starts[u] - emptyEdit, model.timeScale, vm.mediaTimeScale);
+        // The first sample in presentation order no earlier than half a frame before the start.
+        auto it = std::lower_bound(order.begin(), order.end(), target, [&](uint32_t i, int64_t t) {
+            return 2 * (pts(i) - t) < -frame;
+        });
+        if (it == order.end() || 2 * (pts(*it) - target) > frame)
+            return Fail("unit " + std::to_string(u + 1) + " has no video frame at its start");
+        if (!video[*it].sync)
+            return Fail("unit " + std::to_string(u + 1) + " does not begin on a key frame");
+        info.syncSample = *it;
+        if (u > 0 && info.syncSample <= result.units[u - 1].syncSample)
+            return Fail("unit " + std::to_string(u + 1) +
+                        " begins before the previous unit in decode order");
+    }
+    result.units.front().syncSample = 0;
+    return result;
+}
+
+}  // namespace brevio::engine

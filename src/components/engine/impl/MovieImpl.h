@@ -1,0 +1,19 @@
+#pragma once
+// The inside of a Brevio movie: its units and the editing state.
+#include <string>
+#include <vector>
+
+#include "engine/CBrevioMovie.h"
+#include "engine/impl/BrevioUnits.h"
+
+struct CBrevioMovie::Impl {
+    const CVarnoMovFile* file = nullptr;
+    bool valid = false;
+    std::string error;
+    brevio::engine::UnitStructure structure;
+    std::vector<unsigned> state;               // ascending original indexes that remain
+    std::vector<CBrevioShootingUnit> current;  // units of the state, with current starts
+    int32_t totalDuration = 0;
+
+    void Rebuild();
+};

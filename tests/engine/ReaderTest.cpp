@@ -1,0 +1,133 @@
+// Reading real movies made by ffmpeg: tracks, sample tables, audio description, edit lists.
+#include <gtest/gtest.h>
+
+#include "TestMovies.h"
+#include "engine/CVarnoMovFile.h"
+#include "engine/CVarnoMovie.h"
+
+using namespace brevio::enginetest;
+using brevio::engine::FourCC;
+using brevio::engine::TrackKind;
+using brevio::engine::TrackSamples;
+
+namespace {
+
+const TrackSamples* FindTrack(const brevio::engine::MovieSamples& s, TrackKind kind) {
+    for (const auto& t : s.tracks)
+        if (t.kind == kind) return &t;
+    return nullptr;
+}
+
+TEST(Reader, PcmMovieTracksAndSamples) {
+    TempDir dir("reader");
+    MovieSpec spec;
+    spec.unitSeconds = {1.0, 1.5};
+    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
+    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    const auto& s = file.GetSamples();
+    EXPECT_EQ(s.movieTimeScale, 1000u);
+    EXPECT_EQ(s.movieDuration, 2500);
+    ASSERT_EQ(s.files.size(), 1u);
+
+    const TrackSamples* v = FindTrack(s, TrackKind::Video);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->format, FourCC("avc1"));
+    EXPECT_EQ(v->width, 64);
+    EXPECT_EQ(v->height, 48);
+    ASSERT_GE(v->codecConfig.size(), 7u);
+    EXPECT_EQ(v->codecConfig[0], 1);  // avcC configurationVersion
+    EXPECT_EQ(v->samples.size(), 75u);
+    EXPECT_TRUE(v->samples[0].sync);
+    EXPECT_GT(v->editMediaTime, 0);  // B-frames delay presentation
+    int syncs = 0;
+    for (size_t i = 0; i < v->samples.size(); ++i) {
+        syncs += v->samples[i].sync;
+        if (i) {
+            EXPECT_EQ(v->samples[i].decodeTime,
+                      v->samples[i - 1].decodeTime + v->samples[i - 1].duration);
+        }
+    }
+    EXPECT_GE(syncs, 2);
+    EXPECT_TRUE(v->samples[30].sync);  // forced key frame at the second unit
+
+    const TrackSamples* a = FindTrack(s, TrackKind::Audio);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->format, FourCC("sowt"));
+    EXPECT_EQ(a->channels, 1);
+    EXPECT_EQ(a->sampleRate, 48000u);
+    EXPECT_EQ(a->bitsPerSample, 16);
+    EXPECT_FALSE(a->bigEndian);
+    EXPECT_EQ(a->bytesPerFrame, 2u);
+    // One reference per chunk; together they cover every frame once, back to back in time.
+    uint64_t frames = 0;
+    for (const auto& c : a->samples) {
+        EXPECT_EQ(c.size % a->bytesPerFrame, 0u);
+        EXPECT_EQ(c.decodeTime, int64_t(frames));
+        EXPECT_EQ(c.duration, c.size / a->bytesPerFrame);
+        frames += c.duration;
+    }
+    EXPECT_EQ(frames, 48000u * 5 / 2);
+    EXPECT_LT(a->samples.size(), 200u);
+
+    // Sample bytes lie inside the file.
+    auto size = std::filesystem::file_size(dir / "m.mov");
+    for (const auto& t : s.tracks)
+        for (const auto& r : t.samples) EXPECT_LE(r.offset + r.size, size);
+}
+
+TEST(Reader, AacMovieWithMoovFirst) {
+    TempDir dir("reader");
+    MovieSpec spec;
+    spec.audio = MovieSpec::Audio::Aac;
+    spec.faststart = true;
+    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
+    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    const TrackSamples* a = FindTrack(file.GetSamples(), TrackKind::Audio);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->format, FourCC("mp4a"));
+    EXPECT_EQ(a->bytesPerFrame, 0u);
+    EXPECT_EQ(a->bitsPerSample, 0);
+    // AudioSpecificConfig: AAC LC (object type 2), 48 kHz (index 3), mono.
+    ASSERT_GE(a->codecConfig.size(), 2u);
+    EXPECT_EQ(a->codecConfig[0] >> 3, 2);
+    EXPECT_EQ(((a->codecConfig[0] & 7) << 1) | (a->codecConfig[1] >> 7), 3);
+    ASSERT_GT(a->samples.size(), 2u);
+    for (size_t i = 0; i + 1 < a->samples.size(); ++i) EXPECT_EQ(a->samples[i].duration, 1024u);
+    EXPECT_EQ(a->editMediaTime, 1024);  // encoder priming
+    // The first chunk follows the movie atom.
+    auto bytes = ReadFile(dir / "m.mov");
+    EXPECT_GT(a->samples.front().offset, FindAtomOffset(bytes, "moov"));
+}
+
+TEST(Reader, ChapterMovieTitles) {
+    TempDir dir("reader");
+    MovieSpec spec;
+    spec.chapters = true;
+    spec.brvu = false;
+    spec.titles = {"Morning", "Über den Fluss", "晚上"};
+    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
+    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    const CVarnoMovie* movie = file.GetVarnoMovie();
+    ASSERT_NE(movie, nullptr);
+    EXPECT_TRUE(movie->HasChapter());
+    EXPECT_EQ(movie->GetChapterCount(), 3u);
+    EXPECT_EQ(movie->GetChapterTitles(), spec.titles);
+}
+
+TEST(Reader, PlainMovieHasNoChapters) {
+    TempDir dir("reader");
+    MovieSpec spec;
+    spec.brvu = false;
+    spec.audio = MovieSpec::Audio::None;
+    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
+    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    EXPECT_FALSE(file.GetVarnoMovie()->HasChapter());
+    EXPECT_EQ(file.GetVarnoMovie()->GetChapterCount(), 0u);
+    EXPECT_TRUE(file.GetVarnoMovie()->GetChapterTitles().empty());
+}
+
+}  // namespace

@@ -1,0 +1,367 @@
+#include "CBRVWrapper.h"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QFile>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "document/TickTime.h"
+#include "engine/CBrevioMovFileEditor.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
+#include "engine/CVarnoMovie.h"
+#include "engine/FileLocator.h"
+#include "module/ModuleHelpers.h"
+#include "save/CSaveProgressDlg.h"
+#include "save/ISaveProgress.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr uint32_t kCaptionStringId = 128;
+constexpr uint32_t kSaveFailedStringId = 157;
+
+std::filesystem::path ToPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
+
+CBRVWrapper::CBRVWrapper() = default;
+
+CBRVWrapper::~CBRVWrapper() {
+    // A worker left running by a cancelled save uses the movie, the file and the dialog.
+    WaitForSave();
+    if (dialog_ != nullptr && dialog_->GetWorker() == this) dialog_->SetWorker(nullptr);
+    Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening and the scene table
+
+int32_t CBRVWrapper::Open(const QString& path) {
+    if (path.isNull()) {
+        Close();
+        return 0;
+    }
+    std::unique_ptr<CVarnoMovFile> file;
+    std::unique_ptr<CBrevioMovie> movie;  // declared after the file: released before it
+    try {
+        file = std::make_unique<CVarnoMovFile>(FileLocator(ToPath(path)));
+    } catch (const std::bad_alloc&) {
+        return BRVDLG_FAILURE;
+    } catch (...) {
+        return BRVDLG_INVALID_FILE;
+    }
+    if (!file->IsValid()) return BRVDLG_INVALID_FILE;
+    try {
+        movie = std::make_unique<CBrevioMovie>(file.get());
+    } catch (const std::bad_alloc&) {
+        return BRVDLG_FAILURE;
+    } catch (...) {
+        return BRVDLG_NOT_BREVIO_MOVIE;
+    }
+    if (!movie->IsValid()) return BRVDLG_NOT_BREVIO_MOVIE;
+
+    const int32_t timeScale = movie->GetTimeScale();
+    if (timeScale <= 0)
+        return BRVDLG_INVALID_FILE;  // the engine promises better; never divide by it
+    const int64_t totalTicks = ToTicks(movie->GetTotalDuration(), timeScale);
+    const CVarnoMovie* structure = file->GetVarnoMovie();
+    if (structure != nullptr && structure->HasChapter()) {
+        if (structure->GetChapterCount() <= 1) return BRVDLG_TOO_SHORT;
+    } else if (totalTicks <= kShortestMovieTicks) {
+        return BRVDLG_TOO_SHORT;
+    }
+
+    Close();
+    file_ = std::move(file);
+    movie_ = std::move(movie);
+    unitDuration_ = movie_->GetShootingUnitCount() >= 2
+                        ? ToTicks(movie_->GetShootingUnit(1).GetOriginalStartTime(), timeScale)
+                        : totalTicks;
+    try {
+        RecordEditingState();
+    } catch (const std::bad_alloc&) {
+        Close();
+        return BRVDLG_FAILURE;
+    }
+    return 0;
+}
+
+int32_t CBRVWrapper::Close() {
+    WaitForSave();
+    history_.clear();
+    cursor_ = 0;
+    movie_.reset();
+    file_.reset();
+    unitDuration_ = 0;
+    return 0;
+}
+
+unsigned CBRVWrapper::GetUnitCount() const {
+    return movie_ != nullptr ? movie_->GetShootingUnitCount() : 0;
+}
+
+HRESULT CBRVWrapper::GetUnitStartTime(unsigned index, int64_t* ticks) const {
+    if (ticks == nullptr) return E_POINTER;
+    if (movie_ == nullptr || index >= movie_->GetShootingUnitCount()) return E_FAIL;
+    *ticks = ToTicks(movie_->GetShootingUnit(index).GetCurrentStartTime(), movie_->GetTimeScale());
+    return S_OK;
+}
+
+HRESULT CBRVWrapper::GetTotalTime(int64_t* ticks) const {
+    if (ticks == nullptr) return E_POINTER;
+    if (movie_ == nullptr) return S_FALSE;
+    *ticks = ToTicks(movie_->GetTotalDuration(), movie_->GetTimeScale());
+    return S_OK;
+}
+
+HRESULT CBRVWrapper::GetUnitIndexAtTime(int64_t ticks, unsigned* index) const {
+    if (index == nullptr) return E_POINTER;
+    int64_t total = 0;
+    if (GetTotalTime(&total) != S_OK) return E_FAIL;
+    if (ticks > total) return E_FAIL;
+    // A second unit starting at 0 gives no unit length: fail rather than divide by it.
+    if (unitDuration_ <= 0) return E_FAIL;
+    *index = static_cast<unsigned>(static_cast<uint64_t>(ticks / unitDuration_) & 0xFFFFFFFFu);
+    return S_OK;
+}
+
+bool CBRVWrapper::IsEdited() const {
+    return movie_ != nullptr && movie_->IsEdited();
+}
+
+HRESULT CBRVWrapper::SetNotifySink(IBRVModuleWrapperNotify* sink) {
+    if (sink == nullptr) return S_FALSE;
+    notify_.store(sink);
+    return S_OK;
+}
+
+void CBRVWrapper::SetMessageCaption(const QString* caption) {
+    messageCaption_ = caption != nullptr ? *caption : LoadString(kCaptionStringId);
+    if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// History
+
+void CBRVWrapper::RecordEditingState() {
+    if (movie_ == nullptr) return;
+    if (!history_.empty())
+        history_.erase(history_.begin() + static_cast<ptrdiff_t>(cursor_) + 1, history_.end());
+    std::vector<unsigned> state;
+    ReadEditingState(state);
+    history_.push_back(std::move(state));
+    cursor_ = history_.size() - 1;
+}
+
+HRESULT CBRVWrapper::ReadEditingState(std::vector<unsigned>& state) const {
+    state.clear();
+    if (movie_ == nullptr) return S_FALSE;
+    state.reserve(movie_->GetShootingUnitCount());
+    movie_->GetEditingState(state);
+    return S_OK;
+}
+
+HRESULT CBRVWrapper::CutUnits(std::vector<unsigned> units) {
+    if (movie_ == nullptr) return E_FAIL;
+    if (units.empty()) return E_INVALIDARG;
+    // Only the last index is checked: the caller passes distinct ascending indexes.
+    if (units.back() >= movie_->GetShootingUnitCount()) return E_INVALIDARG;
+    WaitForSave();
+    try {
+        // Last first, so that every removal leaves the indexes still to be removed valid.
+        for (auto it = units.rbegin(); it != units.rend(); ++it) {
+            if (!movie_->RemoveShootingUnit(*it)) return E_FAIL;
+        }
+        RecordEditingState();
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CBRVWrapper::Undo() {
+    if (movie_ == nullptr || history_.empty() || cursor_ == 0) return E_FAIL;
+    WaitForSave();
+    --cursor_;
+    try {
+        return movie_->SetEditingState(history_[cursor_]) ? S_OK : E_FAIL;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CBRVWrapper::Redo() {
+    if (movie_ == nullptr || history_.empty() || cursor_ + 1 >= history_.size()) return E_FAIL;
+    WaitForSave();
+    ++cursor_;
+    try {
+        return movie_->SetEditingState(history_[cursor_]) ? S_OK : E_FAIL;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+bool CBRVWrapper::CanUndo() const {
+    return !history_.empty() && cursor_ > 0;
+}
+
+bool CBRVWrapper::CanRedo() const {
+    return !history_.empty() && cursor_ + 1 < history_.size();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+HRESULT CBRVWrapper::CreateReferenceMovie(const QString& path) {
+    if (path.isNull()) return E_POINTER;
+    if (movie_ == nullptr || path.isEmpty()) return E_FAIL;
+    WaitForSave();
+    try {
+        const CBrevioMovFileEditor editor(*file_);
+        const FileLocator locator(ToPath(path));
+        return editor.CreateReferenceMovFile(locator, movie_.get()) == CREATEMOVFILE_OK ? S_OK
+                                                                                        : E_FAIL;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+void CBRVWrapper::PrepareSave(const QString& path, ISaveProgress* progress) {
+    // One save at a time: the worker of an earlier (cancelled) save must have ended before its
+    // flag, its destination and the dialog are reused.
+    WaitForSave();
+    destinationPath_ = path;
+    continueFlag_.store(kContinue);
+    progress_ = progress;
+    lastPosition_ = -1;
+    saveResult_.store(0);
+}
+
+HRESULT CBRVWrapper::SaveAs(const QString& path) {
+    if (path.isNull()) return E_POINTER;
+    if (movie_ == nullptr) return S_OK;
+    CSaveProgressDlg* dialog = CSaveProgressDlg::Instance();
+    if (dialog == nullptr) return E_FAIL;
+    PrepareSave(path, dialog);
+    dialog_ = dialog;
+    dialog->SetPath(path);
+    dialog->SetWorker(this);
+    const int endCode = dialog->DoModal(QApplication::activeWindow());
+    if (endCode != kSaveWritten && endCode != kSaveFailed) {
+        // Cancelled by the user: the worker stops at its next progress report and removes its
+        // file; nobody waits for it here.
+        if (CancelSave()) return E_FAIL;
+        // The write had already completed and been kept before the cancel arrived.
+    }
+    // The worker has finished writing; wait for its clean-up and notification.
+    WaitForSave();
+    return FinishSave(saveResult_.load());
+}
+
+HRESULT CBRVWrapper::FinishSave(int endCode) {
+    if (endCode == kSaveWritten) return S_OK;
+    if (endCode == kSaveFailed || endCode == 0) {
+        ShowMessage(QApplication::activeWindow(), kSaveFailedStringId, &messageCaption_,
+                    MB_ICONEXCLAMATION);
+    }
+    return E_FAIL;
+}
+
+HRESULT CBRVWrapper::SaveWithProgress(const QString& path, ISaveProgress& progress) {
+    if (path.isNull()) return E_POINTER;
+    if (movie_ == nullptr) return S_OK;
+    PrepareSave(path, &progress);
+    if (!Start()) return E_FAIL;
+    WaitForSave();
+    return saveResult_.load() == kSaveWritten ? S_OK : E_FAIL;
+}
+
+bool CBRVWrapper::CancelSave() {
+    int32_t expected = kContinue;
+    if (continueFlag_.compare_exchange_strong(expected, kCancelled)) return true;
+    return expected != kCommitted;
+}
+
+int CBRVWrapper::ProgressPosition(double fraction) {
+    const double percent = fraction * 100.0;
+    if (!(percent > 0.0)) return 0;  // NaN included
+    if (percent >= 100.0) return 100;
+    return static_cast<int>(percent);
+}
+
+EBrevioMovFileEditorProgressCallbackResult CBRVWrapper::SaveProgressCallback(
+    EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user) {
+    auto* self = static_cast<CBRVWrapper*>(user);
+    if (self == nullptr) return BrevioMovFileEditorCancel;
+    if (message == BrevioMovFileEditorProgress) {
+        // Reported only when the bar moves, so that the UI thread's queue stays short.
+        const int position = ProgressPosition(fraction);
+        if (position != self->lastPosition_) {
+            self->lastPosition_ = position;
+            if (self->progress_ != nullptr) self->progress_->OnSaveProgress(position);
+        }
+    }
+    return self->continueFlag_.load() < kContinue ? BrevioMovFileEditorCancel
+                                                  : BrevioMovFileEditorContinue;
+}
+
+uint32_t CBRVWrapper::Run() {
+    saveResult_.store(RunSave());
+    return 0;
+}
+
+int CBRVWrapper::RunSave() {
+    const std::filesystem::path destination = ToPath(destinationPath_);
+    bool written = false;
+    // Only a file that this write created may be removed: never one that was already there
+    // (the engine refuses to overwrite it) or one the engine could not create.
+    bool mayHaveCreated = false;
+    if (movie_ != nullptr && file_ != nullptr && !destinationPath_.isEmpty()) {
+        std::error_code error;
+        const bool existedBefore =
+            std::filesystem::exists(std::filesystem::symlink_status(destination, error));
+        try {
+            CBrevioMovFileEditor editor(*file_);
+            editor.SetProgressCallback(&CBRVWrapper::SaveProgressCallback, this);
+            const FileLocator locator(destination);
+            const ERROR_CREATEMOVFILE result = editor.CreateNewMovFile(locator, movie_.get());
+            written = result == CREATEMOVFILE_OK;
+            mayHaveCreated = !existedBefore && result != CREATEMOVFILE_DESTINATION_EXISTS &&
+                             result != CREATEMOVFILE_CREATE_FAILED &&
+                             result != CREATEMOVFILE_INVALID_ARGUMENT;
+        } catch (...) {
+            written = false;
+            mayHaveCreated = !existedBefore;
+        }
+    }
+
+    // The continue flag decides: a cancel recorded before this point discards even a complete
+    // file; once the write is kept (committed), a later cancel changes nothing.
+    bool cancelled = false;
+    if (written) {
+        int32_t expected = kContinue;
+        if (!continueFlag_.compare_exchange_strong(expected, kCommitted)) {
+            written = false;
+            cancelled = true;
+        }
+    } else {
+        cancelled = continueFlag_.load() < kContinue;
+    }
+    if (!written && mayHaveCreated) ::unlink(destination.c_str());
+
+    if (!cancelled && progress_ != nullptr)
+        progress_->OnSaveEnded(written ? kSaveWritten : kSaveFailed);
+    if (written) {
+        if (IBRVModuleWrapperNotify* sink = notify_.load()) sink->OnMovieSaved();
+        return kSaveWritten;
+    }
+    return cancelled ? kSaveCancelled : kSaveFailed;
+}
+
+}  // namespace brevio

@@ -1,0 +1,127 @@
+#pragma once
+// The edit document: the opened movie file and the engine's movie, the linear history of editing
+// states with its cursor, times in ticks, and the writing of the reference movie and of the final
+// movie. The final movie is written by the document's own worker thread (Run) behind the save
+// progress dialog.
+//
+// Threads: everything runs on the UI thread except Run and the progress callback. Before any
+// operation that changes or writes the movie, and before closing or destruction, the document
+// waits for a save worker that is still running (one left behind by a cancelled save).
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "document/IBRVModuleWrapperNotify.h"
+#include "engine/EngineTypes.h"
+#include "platform/CThreadBase.h"
+#include "platform/HResult.h"
+
+class CBrevioMovie;
+class CVarnoMovFile;
+
+namespace brevio {
+
+class CSaveProgressDlg;
+class ISaveProgress;
+
+class CBRVWrapper : public CThreadBase {
+public:
+    // Values of the continue flag: below 1 means the user cancelled.
+    static constexpr int32_t kCancelled = 0;
+    static constexpr int32_t kContinue = 1;
+    // Set by the worker when a completed write is kept: a cancel can no longer undo it.
+    static constexpr int32_t kCommitted = 2;
+
+    CBRVWrapper();
+    ~CBRVWrapper() override;
+
+    // --- Opening and the scene table ---
+    // 0 success; 3 not a Brevio movie, 4 too short or fewer than 2 chapters, 5 unreadable or
+    // invalid, 7 out of memory. A null path closes the document and returns 0. A failure leaves
+    // an earlier movie open.
+    int32_t Open(const QString& path);
+    int32_t Close();
+    bool IsOpen() const { return movie_ != nullptr; }
+
+    unsigned GetUnitCount() const;
+    int64_t GetUnitDuration() const { return unitDuration_; }
+    HRESULT GetUnitStartTime(unsigned index, int64_t* ticks) const;
+    HRESULT GetTotalTime(int64_t* ticks) const;
+    // The unit at a time, assuming every unit is as long as the first; fails (E_FAIL) for a time
+    // above the total and when the unit length is not above zero.
+    HRESULT GetUnitIndexAtTime(int64_t ticks, unsigned* index) const;
+    bool IsEdited() const;
+    HRESULT SetNotifySink(IBRVModuleWrapperNotify* sink);
+    // The caption of the document's message boxes: the text, or string 128 for null.
+    void SetMessageCaption(const QString* caption);
+    QString GetMessageCaption() const { return messageCaption_; }
+
+    // --- History ---
+    void RecordEditingState();
+    HRESULT ReadEditingState(std::vector<unsigned>& state) const;
+    // Removes the given units (ascending indexes), the last one first.
+    HRESULT CutUnits(std::vector<unsigned> units);
+    HRESULT Undo();
+    HRESULT Redo();
+    bool CanUndo() const;
+    bool CanRedo() const;
+    size_t GetHistorySize() const { return history_.size(); }
+    size_t GetHistoryCursor() const { return cursor_; }
+
+    // --- Writing ---
+    // The reference movie of the current state at `path` (replacing a file there).
+    HRESULT CreateReferenceMovie(const QString& path);
+    // Writes the final movie behind the module's progress dialog. S_OK only when it was written;
+    // S_OK without writing while closed; E_FAIL when it failed (message 157) or was cancelled
+    // (returns at once; the worker removes what it wrote when the engine stops).
+    HRESULT SaveAs(const QString& path);
+    // The same save without a dialog: runs the worker, reports to `progress` and waits for the
+    // end. For the command-line tool.
+    HRESULT SaveWithProgress(const QString& path, ISaveProgress& progress);
+    // Records the user's cancel of the running save. False when the worker had already kept a
+    // completed write (the save then counts as written).
+    bool CancelSave();
+    // End code of the last save the worker finished: 1 written, 2 cancelled, 3 failed; 0 before.
+    int LastSaveResult() const { return saveResult_.load(); }
+    QString GetDestinationPath() const { return destinationPath_; }
+
+    // The position for a progress fraction: fraction × 100 truncated, kept within 0..100.
+    static int ProgressPosition(double fraction);
+    static EBrevioMovFileEditorProgressCallbackResult SaveProgressCallback(
+        EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user);
+
+    // The engine objects, for readers that need more than the document offers (null while closed).
+    const CVarnoMovFile* GetFile() const { return file_.get(); }
+    const CBrevioMovie* GetMovie() const { return movie_.get(); }
+
+protected:
+    // The save worker: writes the final movie to the destination.
+    uint32_t Run() override;
+
+private:
+    int RunSave();
+    void WaitForSave() { Join(); }
+    void PrepareSave(const QString& path, ISaveProgress* progress);
+    HRESULT FinishSave(int endCode);
+
+    std::vector<std::vector<unsigned>> history_;
+    size_t cursor_ = 0;
+    std::unique_ptr<CVarnoMovFile> file_;
+    std::unique_ptr<CBrevioMovie> movie_;  // refers to file_: released first
+    int64_t unitDuration_ = 0;
+    QString destinationPath_;
+    std::atomic<IBRVModuleWrapperNotify*> notify_{nullptr};
+    std::atomic<int32_t> continueFlag_{kContinue};
+    QString messageCaption_;
+
+    // The save in progress (set before the worker starts, read by the worker only).
+    ISaveProgress* progress_ = nullptr;
+    int lastPosition_ = -1;
+    std::atomic<int> saveResult_{0};
+    QPointer<CSaveProgressDlg> dialog_;  // the dialog this document last handed itself to
+};
+
+}  // namespace brevio

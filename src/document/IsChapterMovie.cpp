@@ -1,0 +1,26 @@
+#include "IsChapterMovie.h"
+
+#include <QFile>
+#include <filesystem>
+#include <memory>
+
+#include "engine/CVarnoMovFile.h"
+#include "engine/CVarnoMovie.h"
+#include "engine/FileLocator.h"
+
+namespace brevio {
+
+bool IsChapterMovie(const QString& path) {
+    if (path.isNull()) return false;
+    try {
+        const auto file = std::make_unique<CVarnoMovFile>(
+            FileLocator(std::filesystem::path(QFile::encodeName(path).toStdString())));
+        if (!file->IsValid()) return false;
+        const CVarnoMovie* structure = file->GetVarnoMovie();
+        return structure != nullptr && structure->HasChapter();
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace brevio

@@ -1,0 +1,109 @@
+#pragma once
+// The modal dialog shown while a movie is saved: the file name, a progress bar from 0 to 100 and a
+// Cancel button. It starts its worker thread when it opens; the worker reports progress and ends
+// the dialog from its own thread through posted events, never waiting for the UI thread.
+//
+// The module has one instance (Instance()), shared by every save.
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/CThreadBase.h"
+#include "platform/HResult.h"
+#include "platform/WindowHandle.h"
+#include "save/ISaveProgress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace brevio {
+
+class CSaveProgressDlg : public QDialog, public ISaveProgress {
+    Q_OBJECT
+
+public:
+    // Control identifiers; each item's object name is "item<id>".
+    static constexpr int kProgressBarId = 1001;
+    static constexpr int kCancelId = 2;
+    static constexpr int kMessageId = 1005;
+    static constexpr int kFileNameId = 1004;
+    // Posted to the dialog by the worker: the bar position, and the end of the dialog.
+    static constexpr uint32_t kMsgSetPos = 0x0402;     // PBM_SETPOS
+    static constexpr uint32_t kMsgEndDialog = 0x8020;  // private
+
+    // The module's one dialog, made on first use. Null without a QApplication or when called off
+    // the application's thread.
+    static CSaveProgressDlg* Instance();
+    // Makes the module build its dialog as a CSaveProgressDlg (Instance() does this by itself;
+    // a test calls it again after installing a factory of its own).
+    static void RegisterWithModule();
+
+    explicit CSaveProgressDlg(QWidget* parent = nullptr);
+    ~CSaveProgressDlg() override;
+
+    // E_POINTER for a null path (the earlier path stays), else S_OK.
+    HRESULT SetPath(const QString& path);
+    QString GetPath() const { return path_; }
+    // The thread started when the dialog opens; not owned. Null: none.
+    void SetWorker(CThreadBase* worker) { worker_ = worker; }
+    CThreadBase* GetWorker() const { return worker_; }
+    // The title: the text, or string 128 for null.
+    void SetCaption(const QString* text);
+    QString GetCaption() const { return caption_; }
+
+    // Runs the dialog modally over `owner` (may be null) and returns the end code: 1 written,
+    // 2 cancelled, 3 failed; -1 when the dialog is already running.
+    int DoModal(QWidget* owner);
+
+    // Safe from any thread; do nothing unless the dialog is running.
+    void SetProgress(int position);
+    void EndDialog(int endCode);
+    bool IsWindow() const;
+
+    void OnSaveProgress(int position) override { SetProgress(position); }
+    void OnSaveEnded(int endCode) override { EndDialog(endCode); }
+
+    // A command by control identifier: 1 ends the dialog with 1, 2 with 2; others are ignored.
+    void OnCommand(int id);
+
+    QProgressBar* ProgressBar() const { return progress_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QLabel* MessageLine() const { return message_; }
+    QLabel* FileNameLine() const { return fileName_; }
+
+public slots:
+    void done(int code) override;
+    void accept() override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void BuildItems();
+    void InitDialog();
+    void CenterOverOwner();
+
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QLabel* message_ = nullptr;
+    QLabel* fileName_ = nullptr;
+
+    CThreadBase* worker_ = nullptr;
+    QString caption_;
+    QString path_;
+    QPointer<QWidget> owner_;
+    bool startPending_ = false;
+
+    // The handle of the current run, and its number; a posted event of an earlier run is ignored.
+    mutable std::mutex handleMutex_;
+    WindowHandle handle_;
+    int32_t generation_ = 0;
+};
+
+}  // namespace brevio

@@ -1,0 +1,22 @@
+#pragma once
+// The frame source over FFmpeg decoding. Meant for one thread at a time (each thumbnail worker
+// makes its own).
+#include <memory>
+
+#include "IFrameSource.h"
+#include "media/FrameScaler.h"
+#include "media/VideoDecoder.h"
+
+namespace brevio {
+
+class CFrameSource : public IFrameSource {
+public:
+    HRESULT Open(const QString& path, int32_t kind) override;
+    HRESULT GetFrame(int64_t position, int32_t flags, std::unique_ptr<IFrameData>* frame) override;
+
+private:
+    std::unique_ptr<media::VideoDecoder> decoder_;
+    media::FrameScaler scaler_;
+};
+
+}  // namespace brevio

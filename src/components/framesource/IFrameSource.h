@@ -1,0 +1,43 @@
+#pragma once
+// The frame source: opens a movie and hands out the frame shown at a position as one encoded
+// image. Created through the component registry under kFrameSourceName.
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/ComponentRegistry.h"
+#include "platform/HResult.h"
+
+namespace brevio {
+
+inline constexpr char kFrameSourceName[] = "Brevio.FrameSource";
+
+// Open's kind for a movie file (the only kind there is).
+inline constexpr int32_t kFrameSourceOpenMovie = 1;
+// GetFrame's flags for the frame shown at the position (the only request there is).
+inline constexpr int32_t kFrameSourceFrameShown = 0;
+
+class IFrameData {
+public:
+    virtual ~IFrameData() = default;
+    // One complete encoded image (BMP for decoded frames, the stored JPEG for Motion JPEG).
+    virtual HRESULT GetImageBytes(std::vector<uint8_t>* bytes) = 0;
+};
+
+class IFrameSource : public IComponent {
+public:
+    // E_POINTER for an empty path, E_INVALIDARG for another kind than 1, E_FAIL when the movie
+    // cannot be opened or has no decodable video.
+    virtual HRESULT Open(const QString& path, int32_t kind) = 0;
+    // The frame shown at position (ticks; negative counts as 0, beyond the end gives the last
+    // frame). E_POINTER for a null out, E_INVALIDARG for flags other than 0, E_FAIL when nothing
+    // is open or the frame cannot be decoded.
+    virtual HRESULT GetFrame(int64_t position, int32_t flags,
+                             std::unique_ptr<IFrameData>* frame) = 0;
+};
+
+// Adds the frame source's factory to the registry.
+void RegisterFrameSourceComponent();
+
+}  // namespace brevio

@@ -1,0 +1,29 @@
+#pragma once
+// Scaling and pixel-format conversion of decoded frames with libswscale, into Qt images.
+#include <QImage>
+#include <QSize>
+
+#include "FFmpegPtr.h"
+
+namespace brevio::media {
+
+class FrameScaler {
+public:
+    // Scales the frame to width x height into a QImage::Format_RGB32 image; null on failure.
+    QImage Scale(const AVFrame* frame, int width, int height);
+    // Scales into existing 32-bit pixels (B, G, R, X in memory, as Format_RGB32 on little endian).
+    bool ScaleInto(const AVFrame* frame, int width, int height, uint8_t* pixels, int stride);
+    // The frame fitted into a box of the given size keeping its display aspect ratio, centred,
+    // with black bars; a null frame gives a black image.
+    QImage Letterbox(const AVFrame* frame, QSize box);
+
+    // The rectangle that a picture of the given display size takes when fitted into box.
+    static QRect FitRect(QSize picture, QSize box);
+    // The frame's display size (its pixel size corrected by the sample aspect ratio).
+    static QSize DisplaySize(const AVFrame* frame);
+
+private:
+    SwsPtr sws_;
+};
+
+}  // namespace brevio::media

@@ -1,0 +1,80 @@
+#pragma once
+// Frame-exact video decoding of a movie's first video track. Frames are numbered in presentation
+// order; frame i is shown from its start up to the start of frame i + 1 (the last one for its
+// sample's duration). Random access decodes forward from the sync sample before the wanted frame;
+// asking for the following frames continues without seeking, which is how playback uses it.
+// One decoder belongs to one thread at a time.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FFmpegPtr.h"
+#include "MediaFile.h"
+
+namespace brevio::media {
+
+struct VideoFrameInfo {
+    int64_t startTicks = 0;  // movie time at which the frame appears
+    int64_t endTicks = 0;    // movie time at which the next frame appears
+};
+
+class VideoDecoder {
+public:
+    // threads: decoding threads for the codec (1 for background work, 0 for automatic).
+    static std::unique_ptr<VideoDecoder> Create(std::shared_ptr<const MediaFile> file,
+                                                int threads = 1, std::string* error = nullptr);
+    ~VideoDecoder();
+    VideoDecoder(const VideoDecoder&) = delete;
+    VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+    AVCodecID CodecId() const { return codecId_; }
+    const MediaFile& File() const { return *file_; }
+    int FrameCount() const { return static_cast<int>(frames_.size()); }
+    const VideoFrameInfo& Frame(int index) const { return info_[static_cast<size_t>(index)]; }
+    // The frame whose span holds the position: positions before the first frame give 0, positions
+    // at or after the last frame's start give the last frame.
+    int FrameIndexAt(int64_t ticks) const;
+
+    // Decodes frame index. The frame stays owned by the decoder and valid until the next call.
+    // Null when nothing could be decoded; when the wanted frame itself is damaged the nearest
+    // earlier frame that decoded is returned. The index of what was returned is in *decodedIndex.
+    // continuing: the caller will ask for the following frames next (playback), so the decoder
+    // keeps its pipeline instead of draining it to hand out a random-access frame sooner.
+    const AVFrame* DecodeFrame(int index, int* decodedIndex = nullptr, bool continuing = false);
+    const AVFrame* DecodeAt(int64_t ticks, int* decodedIndex = nullptr) {
+        return DecodeFrame(FrameIndexAt(ticks), decodedIndex);
+    }
+    // The stored bytes of a frame's sample (a whole JPEG image for Motion JPEG).
+    bool ReadFrameBytes(int index, std::vector<uint8_t>& out) const;
+
+private:
+    struct Entry {
+        int64_t pts = 0;      // presentation time, media time scale
+        int decodeIndex = 0;  // index into the track's samples
+    };
+    VideoDecoder() = default;
+    bool SendSample(int decodeIndex);
+    int IndexOfPts(int64_t pts) const;
+
+    std::shared_ptr<const MediaFile> file_;
+    const brevio::engine::TrackSamples* track_ = nullptr;
+    AVCodecID codecId_ = AV_CODEC_ID_NONE;
+    CodecContextPtr ctx_;
+    PacketPtr packet_;
+    FramePtr current_;
+    FramePtr scratch_;
+    std::vector<Entry> frames_;         // presentation order
+    std::vector<VideoFrameInfo> info_;  // presentation order
+    std::vector<int> syncBefore_;       // per decode index: the sync sample at or before it
+    std::vector<int64_t> minPtsAfter_;  // per decode index: smallest pts of the later samples
+
+    bool started_ = false;
+    bool flushSent_ = false;
+    int nextFeed_ = 0;
+    int64_t lastOutputPts_ = 0;
+    bool haveLastOutput_ = false;
+    int currentIndex_ = -1;
+};
+
+}  // namespace brevio::media

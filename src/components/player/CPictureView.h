@@ -1,0 +1,23 @@
+#pragma once
+// The player's picture: paints the latest frame the worker delivered, black before any.
+#include <QImage>
+#include <QWidget>
+
+namespace brevio::player {
+
+class CPictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPictureView(QWidget* parent = nullptr);
+    void SetPicture(QImage picture);
+    void Clear();
+    const QImage& Picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage picture_;
+};
+
+}  // namespace brevio::player

@@ -1,0 +1,78 @@
+#pragma once
+// The video worker of the player: decodes, scales and presents frames on its own thread. The UI
+// thread hands it requests through a one-slot mailbox (the newest request replaces one not yet
+// taken) and a wake counter; the worker answers with queued calls on the receiver object, tagged
+// with the request's serial so that the UI can drop answers to requests it has since replaced.
+// The destructor stops and joins the thread.
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "PlaybackClock.h"
+#include "media/FrameScaler.h"
+#include "media/VideoDecoder.h"
+
+namespace brevio::player {
+
+// What the worker reports; called on the receiver's (UI) thread.
+struct WorkerCallbacks {
+    // A picture to show. seek: it answers a Show request (not a frame of playing).
+    std::function<void(uint32_t serial, QImage picture, int64_t frameStart, bool seek)> picture;
+    // Playing reached the end of the movie.
+    std::function<void(uint32_t serial)> ended;
+    // The frame for a request could not be decoded.
+    std::function<void(uint32_t serial)> failed;
+};
+
+class CPlayerWorker {
+public:
+    CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
+                  std::shared_ptr<PlaybackClock> clock, QObject* receiver,
+                  WorkerCallbacks callbacks, QSize pictureSize);
+    ~CPlayerWorker();
+    CPlayerWorker(const CPlayerWorker&) = delete;
+    CPlayerWorker& operator=(const CPlayerWorker&) = delete;
+
+    // Show the frame at a position and stand still.
+    void Show(int64_t ticks, uint32_t serial);
+    // Play from start.baseTicks on the clock of start.
+    void Play(const PlayStart& start);
+    // 0: keep the aspect ratio; 1: stretch. Takes effect with the next picture.
+    void SetDisplayMode(int mode) { displayMode_.store(mode, std::memory_order_relaxed); }
+
+private:
+    struct Request {
+        enum Kind { Show, Play, Quit } kind = Show;
+        int64_t ticks = 0;
+        PlayStart start;
+    };
+    void Post(Request* request);
+    void Run();
+    QImage Render(const AVFrame* frame);
+    bool ShowFrame(const Request& r);
+    void PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek);
+    void PostEnded(uint32_t serial);
+    void PostFailed(uint32_t serial);
+
+    // Owned by the worker thread alone once it runs.
+    std::unique_ptr<media::VideoDecoder> decoder_;
+    media::FrameScaler scaler_;
+    const int64_t durationTicks_;
+    const QSize pictureSize_;
+    int shownIndex_ = -1;
+    QImage shownPicture_;
+
+    std::shared_ptr<PlaybackClock> clock_;
+    QObject* const receiver_;  // outlives the worker: its owner joins the thread first
+    WorkerCallbacks callbacks_;
+    std::atomic<Request*> mailbox_{nullptr};
+    std::atomic<uint32_t> wake_{0};
+    std::atomic<int> displayMode_{0};
+    std::thread thread_;
+};
+
+}  // namespace brevio::player

@@ -1,0 +1,58 @@
+#include "CThumbnailMaker.h"
+
+#include <QPainter>
+
+HRESULT CThumbnailMaker::Open(const QString& path) {
+    source_.reset();
+    std::unique_ptr<brevio::IFrameSource> source;
+    HRESULT hr = brevio::ComponentRegistry::Instance().CreateAs(brevio::kFrameSourceName, source);
+    if (FAILED(hr)) return hr;
+    hr = source->Open(path, brevio::kFrameSourceOpenMovie);
+    if (FAILED(hr)) return hr;
+    source_ = std::move(source);
+    return S_OK;
+}
+
+CThumbnailMaker::Placement CThumbnailMaker::PlacementFor(int width, int height) {
+    Placement p;
+    if (width <= 0 || height <= 0) return p;
+    const int s = width / kWidth;
+    if (s == 0) {
+        p.height = static_cast<int>(static_cast<int64_t>(height) * kWidth / width);
+    } else {
+        p.height = height / s;
+    }
+    p.y = (kHeight - p.height) / 2;
+    return p;
+}
+
+HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
+    if (image == nullptr) return E_POINTER;
+    if (!source_) return E_FAIL;
+    std::unique_ptr<brevio::IFrameData> frame;
+    HRESULT hr = source_->GetFrame(position, brevio::kFrameSourceFrameShown, &frame);
+    if (FAILED(hr)) return hr;
+    if (!frame) return E_FAIL;
+    std::vector<uint8_t> bytes;
+    hr = frame->GetImageBytes(&bytes);
+    if (FAILED(hr)) return hr;
+
+    QImage decoded;
+    const bool ok =
+        !bytes.empty() && decoded.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+    hr = ok ? S_OK : E_FAIL;
+
+    // The target is made anew whether or not the bytes decoded: a failure leaves it black.
+    QImage target(kWidth, kHeight, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    if (ok && !decoded.isNull()) {
+        const Placement p = PlacementFor(decoded.width(), decoded.height());
+        if (p.height > 0) {
+            QPainter painter(&target);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            painter.drawImage(QRect(0, p.y, kWidth, p.height), decoded, decoded.rect());
+        }
+    }
+    *image = std::move(target);
+    return hr;
+}

@@ -1,0 +1,179 @@
+// The frame source against frames that the ffmpeg tool decodes from the same movies.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QImage>
+#include <sstream>
+
+#include "MediaReference.h"
+#include "engine/CBrevioMovFileEditor.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
+#include "framesource/CFrameSource.h"
+#include "testmovies/TestMovies.h"
+
+namespace {
+
+using brevio::CFrameSource;
+using brevio::IFrameData;
+using namespace brevio::mediatest;
+namespace tm = brevio::testmovies;
+
+constexpr int64_t kFrameTicks = 333'667;    // 1001/30000 s, rounded up
+constexpr int64_t kUnitTicks = 40'040'000;  // 120 frames
+
+// The MD5 of every stored video packet, as `ffmpeg -c copy -f framemd5` lists them.
+std::vector<std::string> PacketMd5(const std::filesystem::path& movie) {
+    auto r = tm::RunCommand({"ffmpeg", "-v", "error", "-nostdin", "-i", movie.string(), "-map",
+                             "0:v:0", "-c", "copy", "-f", "framemd5", "pipe:1"});
+    std::vector<std::string> hashes;
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto comma = line.rfind(',');
+        if (comma == std::string::npos) continue;
+        std::string hash = line.substr(comma + 1);
+        hash.erase(0, hash.find_first_not_of(' '));
+        hashes.push_back(hash);
+    }
+    return hashes;
+}
+
+QImage FrameImage(CFrameSource& source, int64_t position) {
+    std::unique_ptr<IFrameData> data;
+    if (FAILED(source.GetFrame(position, 0, &data)) || !data) return {};
+    std::vector<uint8_t> bytes;
+    if (FAILED(data->GetImageBytes(&bytes))) return {};
+    QImage image;
+    image.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+    return image;
+}
+
+class FrameSourceH264 : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FrameSourceH264, FramesMatchTheToolAtEveryKindOfPosition) {
+    tm::MovieOptions options;
+    options.units = 3;
+    options.framesPerUnit = 30;
+    options.bframes = GetParam();
+    const auto movie = tm::MakeMovie(options);
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
+    const int64_t unit = 10'010'000;  // 30 frames: 1.001 s
+    const int lastFrame = 89;
+    struct Case {
+        int64_t position;
+        int frame;
+    };
+    const Case cases[] = {
+        {0, 0},
+        {-5'000'000, 0},                      // before the start: the first frame
+        {unit, 30},                           // a unit start (sync sample)
+        {unit + 5 * kFrameTicks + 1000, 35},  // inside a frame in the middle of a unit
+        {2 * unit - 1000, 59},                // the last frame before a sync sample
+        {3 * unit + 50'000'000, lastFrame},   // beyond the end: the last frame
+        {7 * kFrameTicks + 100, 7},           // going back after later frames
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        const QImage got = FrameImage(source, c.position);
+        ASSERT_EQ(got.size(), QSize(320, 240));
+        const QImage want = FfmpegFrameRgb(movie, c.frame, 320, 240);
+        ASSERT_FALSE(want.isNull());
+        EXPECT_GE(Psnr(got, want), 40.0);
+    }
+    // The comparison tells neighbouring frames apart.
+    const QImage at35 = FrameImage(source, unit + 5 * kFrameTicks + 1000);
+    EXPECT_LT(Psnr(at35, FfmpegFrameRgb(movie, 36, 320, 240)), 40.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, FrameSourceH264, ::testing::Bool());
+
+TEST(FrameSource, MotionJpegGivesTheStoredJpeg) {
+    tm::MovieOptions options;
+    options.units = 2;
+    options.framesPerUnit = 15;
+    options.mjpeg = true;
+    options.audio = tm::Audio::None;
+    const auto movie = tm::MakeMovie(options);
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
+    std::unique_ptr<IFrameData> data;
+    ASSERT_EQ(source.GetFrame(20 * kFrameTicks - 10, 0, &data), S_OK);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(data->GetImageBytes(&bytes), S_OK);
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xD8);
+    QImage image;
+    ASSERT_TRUE(image.loadFromData(bytes.data(), static_cast<int>(bytes.size()), "JPEG"));
+    EXPECT_EQ(image.size(), QSize(320, 240));
+    // The bytes are the stored packet of frame 19, as the tool copies it out.
+    const auto packets = PacketMd5(movie);
+    ASSERT_GT(packets.size(), 21u);
+    const QByteArray md5 =
+        QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                 QCryptographicHash::Md5)
+            .toHex();
+    EXPECT_EQ(md5.toStdString(), packets[19]);
+    EXPECT_NE(md5.toStdString(), packets[20]);
+}
+
+TEST(FrameSource, RefusesBadRequests) {
+    CFrameSource source;
+    std::unique_ptr<IFrameData> data;
+    EXPECT_EQ(source.GetFrame(0, 0, &data), E_FAIL);  // nothing open
+    EXPECT_EQ(source.Open(QString(), 1), E_POINTER);
+    EXPECT_EQ(source.Open(QStringLiteral("/nonexistent/movie.mov"), 1), E_FAIL);
+
+    tm::TempDir dir("fsbad");
+    const auto junk = dir / "junk.mov";
+    {
+        FILE* f = fopen(junk.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        fputs("not a movie at all", f);
+        fclose(f);
+    }
+    EXPECT_EQ(source.Open(QString::fromStdString(junk.string()), 1), E_FAIL);
+
+    tm::MovieOptions options;
+    options.units = 1;
+    options.framesPerUnit = 10;
+    const auto movie = tm::MakeMovie(options);
+    const QString path = QString::fromStdString(movie.string());
+    EXPECT_EQ(source.Open(path, 2), E_INVALIDARG);
+    ASSERT_EQ(source.Open(path, 1), S_OK);
+    EXPECT_EQ(source.GetFrame(0, 0, nullptr), E_POINTER);
+    EXPECT_EQ(source.GetFrame(0, 1, &data), E_INVALIDARG);
+    EXPECT_EQ(source.GetFrame(0, 0, &data), S_OK);
+    EXPECT_TRUE(data != nullptr);
+}
+
+TEST(FrameSource, ReferenceMovieShowsTheKeptUnits) {
+    tm::MovieOptions options;
+    options.units = 4;
+    options.framesPerUnit = 30;
+    const auto movie = tm::MakeMovie(options);
+    tm::TempDir dir("fsref");
+    const auto reference = dir / "ref.mov";
+    {
+        CVarnoMovFile file{FileLocator(movie)};
+        ASSERT_TRUE(file.IsValid()) << file.GetError();
+        CBrevioMovie brevio(&file);
+        ASSERT_TRUE(brevio.IsValid()) << brevio.GetError();
+        ASSERT_TRUE(brevio.SetEditingState({0, 2}));
+        CBrevioMovFileEditor editor(file);
+        ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(reference), &brevio), CREATEMOVFILE_OK);
+    }
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(reference.string()), 1), S_OK);
+    const int64_t unit = 10'010'000;
+    // The second unit of the reference movie is unit 2 of the source.
+    const QImage got = FrameImage(source, unit + 3 * kFrameTicks + 100);
+    EXPECT_GE(Psnr(got, FfmpegFrameRgb(movie, 63, 320, 240)), 40.0);
+    const QImage first = FrameImage(source, 2 * kFrameTicks + 100);
+    EXPECT_GE(Psnr(first, FfmpegFrameRgb(movie, 2, 320, 240)), 40.0);
+}
+
+}  // namespace

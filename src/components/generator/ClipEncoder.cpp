@@ -10,6 +10,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -143,6 +144,8 @@ std::string CheckOptions(const SyntheticOptions& o) {
 }
 
 void EncodeClip(const SyntheticOptions& o, int unitIndex, const std::filesystem::path& path) {
+    // The encoders' statistics are not for the user; errors still show.
+    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
     if (auto problem = CheckOptions(o); !problem.empty()) throw std::invalid_argument(problem);
     const int frames = FramesPerUnit(o);
     const long long samples = AudioSamplesPerUnit(o);

@@ -1,0 +1,312 @@
+// `brevio cut` on movies made with the ffmpeg tool: the frames and the sound of the kept units,
+// the unit table of the result, exit codes, and interruption.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "ToolTestSupport.h"
+
+extern char** environ;
+
+namespace brevio::tooltest {
+namespace {
+
+using namespace brevio::testmovies;
+namespace fs = std::filesystem;
+
+struct CutCase {
+    const char* remove;
+    std::set<int> removed;  // 0-based
+};
+
+class CutMovie : public ::testing::TestWithParam<CutCase> {};
+
+// Frames and sound of the kept units of `source`, in order.
+template <typename T>
+std::vector<T> Kept(const std::vector<T>& all, const std::vector<int64_t>& unitStarts, int64_t end,
+                    const std::set<int>& removed) {
+    std::vector<T> kept;
+    for (size_t u = 0; u < unitStarts.size(); ++u) {
+        if (removed.count(int(u))) continue;
+        const int64_t to = u + 1 < unitStarts.size() ? unitStarts[u + 1] : end;
+        kept.insert(kept.end(), all.begin() + unitStarts[u], all.begin() + to);
+    }
+    return kept;
+}
+
+void CheckCut(const MovieOptions& options, const CutCase& c) {
+    const auto source = MakeMovie(options);
+    TempDir dir("cut");
+    const auto out = dir / "cut.mov";
+    auto r = Brevio({"cut", source.string(), "--remove", c.remove, "-o", out.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // quiet when standard error is not a terminal
+    EXPECT_EQ(FfprobeErrors(out), "");
+
+    const auto frames = options.Frames();
+    std::vector<int64_t> frameStarts, sampleStarts;
+    int64_t totalFrames = 0;
+    for (int f : frames) {
+        frameStarts.push_back(totalFrames);
+        sampleStarts.push_back(totalFrames * 1001 * options.sampleRate / 30000 * options.channels);
+        totalFrames += f;
+    }
+    const int64_t totalSamples = totalFrames * 1001 * options.sampleRate / 30000 * options.channels;
+
+    // Video: exactly the kept units' frames.
+    EXPECT_EQ(FrameMd5(out), Kept(FrameMd5(source), frameStarts, totalFrames, c.removed));
+
+    // The unit table: the kept units follow one another without gaps.
+    auto info = Info(out);
+    ASSERT_EQ(info.result, 0);
+    ASSERT_EQ(info.units.size(), frames.size() - c.removed.size());
+    int64_t at = 0;
+    size_t row = 0;
+    for (size_t u = 0; u < frames.size(); ++u) {
+        if (c.removed.count(int(u))) continue;
+        EXPECT_EQ(info.units[row].number, row + 1);
+        EXPECT_NEAR(double(info.units[row].start), double(FrameTicks(at)), 10000.0)
+            << "unit " << u + 1;
+        at += frames[u];
+        ++row;
+    }
+    EXPECT_NEAR(double(info.totalTicks), double(FrameTicks(at)), 10000.0);
+
+    // Sound: PCM is cut sample-exactly, so every kept unit's sound starts with its pictures.
+    if (options.audio == Audio::Pcm) {
+        auto pcm = PcmS16(out);
+        auto expected = Kept(PcmS16(source), sampleStarts, totalSamples, c.removed);
+        ASSERT_EQ(pcm.size(), expected.size());
+        EXPECT_TRUE(pcm == expected);
+    }
+}
+
+TEST_P(CutMovie, H264WithPcm) {
+    MovieOptions o;
+    o.units = 5;
+    o.framesPerUnit = 60;
+    o.width = 192;
+    o.height = 108;
+    CheckCut(o, GetParam());
+}
+
+TEST_P(CutMovie, H264WithBFramesMoovFirst) {
+    MovieOptions o;
+    o.units = 5;
+    o.framesPerUnit = 60;
+    o.width = 192;
+    o.height = 108;
+    o.bframes = true;
+    o.moovFirst = true;
+    CheckCut(o, GetParam());
+}
+
+TEST_P(CutMovie, MotionJpegUnevenUnitsMonoAt44100) {
+    MovieOptions o;
+    o.unitFrames = {45, 75, 60, 90, 30};
+    o.width = 160;
+    o.height = 120;
+    o.mjpeg = true;
+    o.sampleRate = 44100;
+    o.channels = 1;
+    o.movieTimeScale = 600;
+    CheckCut(o, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Removals, CutMovie,
+                         ::testing::Values(CutCase{"1", {0}}, CutCase{"3", {2}}, CutCase{"5", {4}},
+                                           CutCase{"1-2", {0, 1}}, CutCase{"2-4", {1, 2, 3}},
+                                           CutCase{"4,5", {3, 4}}, CutCase{"1,3,5", {0, 2, 4}},
+                                           CutCase{"4,2", {1, 3}}));
+
+TEST(CutCommand, AacKeepsItsFramesInStep) {
+    MovieOptions o;
+    o.units = 4;
+    o.framesPerUnit = 90;
+    o.width = 160;
+    o.height = 120;
+    o.audio = Audio::Aac;
+    o.bframes = true;
+    const auto source = MakeMovie(o);
+    TempDir dir("cut");
+    auto r = Brevio({"cut", source.string(), "--remove", "2", "-o", (dir / "o.mov").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(FfprobeErrors(dir / "o.mov"), "");
+    auto all = FrameMd5(source);
+    std::vector<std::string> kept(all.begin(), all.begin() + 90);
+    kept.insert(kept.end(), all.begin() + 180, all.end());
+    EXPECT_EQ(FrameMd5(dir / "o.mov"), kept);
+    // The sound lasts as long as the pictures, give or take an AAC frame or two.
+    const double seconds = 270 * 1001 / 30000.0;
+    EXPECT_NEAR(double(PcmS16(dir / "o.mov").size()) / 2 / 48000, seconds, 0.05);
+    auto info = Info(dir / "o.mov");
+    ASSERT_EQ(info.units.size(), 3u);
+    EXPECT_EQ(info.units[1].start, FrameTicks(90));
+}
+
+TEST(CutCommand, ChapterMovieKeepsTheRemainingTitles) {
+    MovieOptions o;
+    o.units = 4;
+    o.framesPerUnit = 45;
+    o.width = 160;
+    o.height = 120;
+    o.chapters = true;
+    o.titles = {"Arrival", "Beach", "Café", "Dinner"};
+    const auto source = MakeMovie(o);
+    auto before = Info(source);
+    ASSERT_EQ(before.result, 0);
+    ASSERT_TRUE(before.chapterMovie);
+    TempDir dir("cut");
+    auto r = Brevio({"cut", source.string(), "--remove", "2", "-o", (dir / "o.mov").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(FfprobeErrors(dir / "o.mov"), "");
+    auto info = Info(dir / "o.mov");
+    ASSERT_EQ(info.result, 0);
+    EXPECT_TRUE(info.chapterMovie);
+    ASSERT_EQ(info.units.size(), 3u);
+    EXPECT_EQ(info.units[0].title, "Arrival");
+    EXPECT_EQ(info.units[1].title, "Café");
+    EXPECT_EQ(info.units[2].title, "Dinner");
+    EXPECT_NEAR(double(info.units[2].start), double(FrameTicks(90)), 10000.0);
+    EXPECT_EQ(ProbeChapterTitles(dir / "o.mov"),
+              (std::vector<std::string>{"Arrival", "Café", "Dinner"}));
+    auto all = FrameMd5(source);
+    std::vector<std::string> kept(all.begin(), all.begin() + 45);
+    kept.insert(kept.end(), all.begin() + 90, all.end());
+    EXPECT_EQ(FrameMd5(dir / "o.mov"), kept);
+}
+
+TEST(CutCommand, ResultCanBeCutAgain) {
+    MovieOptions o;
+    o.units = 6;
+    o.framesPerUnit = 45;
+    o.width = 160;
+    o.height = 120;
+    const auto source = MakeMovie(o);
+    TempDir dir("cut");
+    ASSERT_EQ(
+        Brevio({"cut", source.string(), "--remove", "2", "-o", (dir / "a.mov").string()}).exitCode,
+        0);
+    // Units 3 and 5 of the cut movie were 4 and 6 of the source.
+    auto r = Brevio(
+        {"cut", (dir / "a.mov").string(), "--remove", "3,5", "-o", (dir / "b.mov").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto all = FrameMd5(source);
+    std::vector<std::string> kept;
+    for (int u : {0, 2, 4})
+        kept.insert(kept.end(), all.begin() + u * 45, all.begin() + u * 45 + 45);
+    EXPECT_EQ(FrameMd5(dir / "b.mov"), kept);
+    EXPECT_EQ(Info(dir / "b.mov").units.size(), 3u);
+}
+
+TEST(CutCommand, BadArgumentsAndMoviesThatDoNotOpen) {
+    MovieOptions o;
+    o.units = 3;
+    o.framesPerUnit = 60;
+    o.width = 160;
+    o.height = 120;
+    const auto source = MakeMovie(o).string();
+    TempDir dir("cut");
+    const auto out = (dir / "o.mov").string();
+    auto code = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "cut");
+        return Brevio(args).exitCode;
+    };
+    EXPECT_EQ(code({source, "-o", out}), 2);                      // no list
+    EXPECT_EQ(code({source, "--remove", "1"}), 2);                // no output
+    EXPECT_EQ(code({"--remove", "1", "-o", out}), 2);             // no input
+    EXPECT_EQ(code({source, "--remove", "0", "-o", out}), 2);     // units count from 1
+    EXPECT_EQ(code({source, "--remove", "3-2", "-o", out}), 2);   // backwards
+    EXPECT_EQ(code({source, "--remove", "1,,2", "-o", out}), 2);  // junk
+    EXPECT_EQ(code({source, "--remove", "x", "-o", out}), 2);
+    EXPECT_EQ(code({source, "--remove", "4", "-o", out}), 2);  // no such unit
+    EXPECT_EQ(code({source, "--remove", "2-9", "-o", out}), 2);
+    EXPECT_EQ(code({source, "--remove", "1-3", "-o", out}), 2);  // every unit
+    EXPECT_EQ(code({source, "--remove", "1", "-o", out, "--bogus"}), 2);
+    EXPECT_FALSE(fs::exists(out));
+
+    // An existing output is never touched, whatever else is wrong.
+    { std::ofstream(out, std::ios::binary) << "keep me\n"; }
+    const auto before = fs::last_write_time(out);
+    EXPECT_EQ(code({source, "--remove", "1", "-o", out}), 2);
+    EXPECT_EQ(ReadAll(out), "keep me\n");
+    EXPECT_EQ(fs::last_write_time(out), before);
+    EXPECT_EQ(code({source, "--remove", "1", "-o", source}), 2);  // the source itself
+
+    const auto out2 = (dir / "o2.mov").string();
+    { std::ofstream(dir / "junk.mov", std::ios::binary) << std::string(5000, '\x07'); }
+    EXPECT_EQ(code({(dir / "junk.mov").string(), "--remove", "1", "-o", out2}), 5);
+    EXPECT_EQ(code({(dir / "missing.mov").string(), "--remove", "1", "-o", out2}), 5);
+    MovieOptions plain = o;
+    plain.plain = true;
+    EXPECT_EQ(code({MakeMovie(plain).string(), "--remove", "1", "-o", out2}), 3);
+    MovieOptions shortMovie = o;
+    shortMovie.units = 1;
+    shortMovie.framesPerUnit = 120;  // exactly 4.004 s
+    EXPECT_EQ(code({MakeMovie(shortMovie).string(), "--remove", "1", "-o", out2}), 4);
+    EXPECT_FALSE(fs::exists(out2));
+}
+
+// Starts `brevio cut` with standard error in a file, interrupts it once the output file appears,
+// and returns its exit status.
+TEST(CutCommand, InterruptRemovesThePartialFile) {
+    MovieOptions o;
+    o.units = 6;
+    o.framesPerUnit = 150;
+    o.width = 1920;
+    o.height = 1080;
+    o.mjpeg = true;
+    o.audio = Audio::Pcm;
+    const auto source = MakeMovie(o);  // several hundred megabytes of large JPEG frames
+    TempDir dir("cut");
+    const auto out = dir / "o.mov";
+    const std::string binary = BrevioBinary();
+    std::vector<std::string> argv = {binary, "cut", source.string(), "--remove",
+                                     "2",    "-o",  out.string()};
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+
+    int interrupted = 0, completed = 0;
+    for (int attempt = 0; attempt < 5 && interrupted == 0; ++attempt) {
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), nullptr, nullptr, args.data(), environ), 0);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!fs::exists(out) && std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = 0;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (pid != 0) {
+            kill(pid, SIGINT);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal instead of handling it";
+            if (WEXITSTATUS(status) == 130) {
+                ++interrupted;
+                EXPECT_FALSE(fs::exists(out)) << "partial file left behind";
+            } else {
+                // Finished before the signal arrived: a complete, valid movie.
+                ASSERT_EQ(WEXITSTATUS(status), 0);
+                ++completed;
+            }
+        }
+        std::error_code ec;
+        fs::remove(out, ec);
+    }
+    EXPECT_EQ(interrupted, 1) << "the write always finished before the interrupt (" << completed
+                              << " times)";
+}
+
+}  // namespace
+}  // namespace brevio::tooltest

@@ -1,12 +1,60 @@
 #include "engine/CBrevioMovFileEditor.h"
 
-// Writers land in the next change; until then they report that they cannot write.
-ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocator&,
-                                                                 const CBrevioMovie*) const {
-    return CREATEMOVFILE_UNSUPPORTED;
+#include <new>
+
+#include "engine/impl/EditPlan.h"
+#include "engine/impl/FileImpl.h"
+#include "engine/impl/MovieImpl.h"
+#include "engine/impl/MovieWriter.h"
+
+using namespace brevio::engine;
+
+namespace {
+
+// Checks the arguments and plans the movie of the current editing state.
+ERROR_CREATEMOVFILE Prepare(const CVarnoMovFile& file, const FileLocator& destination,
+                            const CBrevioMovie* movie, OutputMovie& out, SourceFiles& sources) {
+    if (!movie || !movie->IsValid() || movie->GetFile() != &file || !file.IsValid() ||
+        destination.IsEmpty())
+        return CREATEMOVFILE_INVALID_ARGUMENT;
+    const CVarnoMovFile::Impl& impl = file.GetImpl();
+    auto plan = PlanEditedMovie(impl, movie->GetImpl());
+    if (!plan) return CREATEMOVFILE_UNSUPPORTED;
+    out = std::move(*plan);
+    for (size_t i = 0; i < impl.handles.size(); ++i) {
+        sources.handles.push_back(&impl.handles[i]);
+        sources.paths.push_back(impl.samples.files[i]);
+    }
+    return CREATEMOVFILE_OK;
 }
 
-ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateNewMovFile(const FileLocator&,
-                                                           const CBrevioMovie*) {
-    return CREATEMOVFILE_UNSUPPORTED;
+}  // namespace
+
+ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocator& destination,
+                                                                 const CBrevioMovie* movie) const {
+    try {
+        OutputMovie out;
+        SourceFiles sources;
+        if (auto rc = Prepare(file_, destination, movie, out, sources); rc != CREATEMOVFILE_OK)
+            return rc;
+        std::string error;
+        return WriteReferenceMovie(out, sources, destination.GetPath(), error);
+    } catch (const std::bad_alloc&) {
+        return CREATEMOVFILE_OUT_OF_MEMORY;
+    }
+}
+
+ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateNewMovFile(const FileLocator& destination,
+                                                           const CBrevioMovie* movie) {
+    try {
+        OutputMovie out;
+        SourceFiles sources;
+        if (auto rc = Prepare(file_, destination, movie, out, sources); rc != CREATEMOVFILE_OK)
+            return rc;
+        std::string error;
+        return WriteFinalMovie(out, sources, destination.GetPath(), Progress{callback_, user_},
+                               error);
+    } catch (const std::bad_alloc&) {
+        return CREATEMOVFILE_OUT_OF_MEMORY;
+    }
 }

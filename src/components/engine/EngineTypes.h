@@ -10,12 +10,12 @@ enum ERROR_CREATEMOVFILE : int32_t {
     CREATEMOVFILE_OK = 0,
     CREATEMOVFILE_INVALID_ARGUMENT = 1,  // null movie, movie of another file, closed file
     CREATEMOVFILE_DESTINATION_EXISTS = 2,
-    CREATEMOVFILE_CREATE_FAILED = 3,     // the destination could not be created
-    CREATEMOVFILE_READ_FAILED = 4,       // the source could not be read
-    CREATEMOVFILE_WRITE_FAILED = 5,      // a write failed (a full disk among others)
+    CREATEMOVFILE_CREATE_FAILED = 3,  // the destination could not be created
+    CREATEMOVFILE_READ_FAILED = 4,    // the source could not be read
+    CREATEMOVFILE_WRITE_FAILED = 5,   // a write failed (a full disk among others)
     CREATEMOVFILE_CANCELLED = 6,
     CREATEMOVFILE_OUT_OF_MEMORY = 7,
-    CREATEMOVFILE_UNSUPPORTED = 8,       // a structure the writer cannot reproduce
+    CREATEMOVFILE_UNSUPPORTED = 8,  // a structure the writer cannot reproduce
 };
 
 enum EBrevioMovFileEditorProgressCallbackMessage : int32_t {
@@ -42,21 +42,29 @@ enum class TrackKind { Video, Audio, Text, Other };
 
 // One sample as stored, for the player and the frame source.
 struct SampleRef {
-    uint32_t file = 0;               // index into MovieSamples::files
-    uint64_t offset = 0;             // byte offset in that file
-    uint32_t size = 0;               // bytes
-    int64_t decodeTime = 0;          // media time scale
-    uint32_t duration = 0;           // media time scale
-    int32_t compositionOffset = 0;   // presentation time = decodeTime + compositionOffset
-    bool sync = true;                // key frame
+    uint32_t file = 0;              // index into MovieSamples::files
+    uint64_t offset = 0;            // byte offset in that file
+    uint32_t size = 0;              // bytes
+    int64_t decodeTime = 0;         // media time scale
+    uint32_t duration = 0;          // media time scale
+    int32_t compositionOffset = 0;  // presentation time = decodeTime + compositionOffset
+    bool sync = true;               // key frame
 };
 
 // One track of an opened file with its samples in decode order.
+//
+// Uncompressed audio ('twos', 'sowt', 'lpcm', 'in24', 'in32', 'fl32', 'fl64', 'raw ', 'ulaw',
+// 'alaw' with a constant frame size) is not listed frame by frame: each SampleRef is one whole
+// chunk, with `size` its bytes, `decodeTime` the media time of its first frame and `duration`
+// its length in the media time scale (its frame count when each frame lasts 1, as usual).
+// Such tracks have bytesPerFrame > 0; a consumer splits a chunk into size / bytesPerFrame frames.
+// For every other track bytesPerFrame is 0 and each SampleRef is one stored sample.
 struct TrackSamples {
     uint32_t trackId = 0;
     TrackKind kind = TrackKind::Other;
-    uint32_t handler = 0;       // 'vide', 'soun', 'text', ...
-    uint32_t format = 0;        // sample entry type: 'avc1', 'jpeg', 'mp4a', 'lpcm', 'twos', 'sowt', 'text', 'tx3g', ...
+    uint32_t handler = 0;  // 'vide', 'soun', 'text', ...
+    uint32_t format = 0;   // sample entry type: 'avc1', 'jpeg', 'mp4a', 'lpcm', 'twos', 'sowt',
+                           // 'text', 'tx3g', ...
     uint32_t mediaTimeScale = 0;
     // The whole first sample description entry of 'stsd' (size and type included).
     std::vector<uint8_t> sampleEntry;
@@ -67,11 +75,11 @@ struct TrackSamples {
     uint16_t width = 0, height = 0;
     // Audio.
     uint16_t channels = 0;
-    uint16_t bitsPerSample = 0;   // of uncompressed audio; 0 otherwise
-    uint32_t sampleRate = 0;      // audio frames per second
-    bool bigEndian = false;       // uncompressed audio byte order ('twos', 'lpcm' with that flag)
+    uint16_t bitsPerSample = 0;  // of uncompressed audio; 0 otherwise
+    uint32_t sampleRate = 0;     // audio frames per second
+    bool bigEndian = false;      // uncompressed audio byte order ('twos', 'lpcm' with that flag)
     bool floatingPoint = false;
-    uint32_t bytesPerFrame = 0;   // uncompressed audio: bytes of one frame of all channels
+    uint32_t bytesPerFrame = 0;  // uncompressed audio: bytes of one frame of all channels
     // Presentation: media time at which the track starts (first edit of 'elst'); 0 without one.
     int64_t editMediaTime = 0;
     std::vector<SampleRef> samples;
@@ -81,7 +89,7 @@ struct TrackSamples {
 struct MovieSamples {
     std::vector<std::filesystem::path> files;
     uint32_t movieTimeScale = 0;
-    int64_t movieDuration = 0;    // movie time scale
+    int64_t movieDuration = 0;  // movie time scale
     std::vector<TrackSamples> tracks;
 };
 

@@ -11,8 +11,8 @@
 namespace brevio::engine {
 
 struct AssembleOptions {
-    bool chapters = false;                // a chapter track instead of the BRVU atom
-    std::vector<std::string> titles;      // chapter titles; "Chapter N" where missing
+    bool chapters = false;            // a chapter track instead of the BRVU atom
+    std::vector<std::string> titles;  // chapter titles; "Chapter N" where missing
     BrevioMovFileEditorProgressCallback progress = nullptr;
     void* user = nullptr;
 };

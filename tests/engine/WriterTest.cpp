@@ -1,0 +1,390 @@
+// Writing cut movies: the final movie (decodes cleanly, kept frames and audio exact, units
+// rewritten), the reference movie, progress, cancellation and failures.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <map>
+#include <sstream>
+
+#include "TestMovies.h"
+#include "engine/CBrevioMovFileEditor.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
+#include "engine/CVarnoMovie.h"
+
+using namespace brevio::enginetest;
+using brevio::engine::TrackKind;
+namespace fs = std::filesystem;
+
+namespace {
+
+// ffprobe and a full decode report nothing.
+void ExpectCleanDecode(const fs::path& p) {
+    std::string out;
+    EXPECT_EQ(RunCommand("ffprobe -v error " + Quote(p), &out), 0);
+    EXPECT_EQ(out, "") << "ffprobe: " << p;
+    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(p) + " -f null -", &out), 0);
+    EXPECT_EQ(out, "") << "decode: " << p;
+}
+
+struct Frame {
+    double time;
+    std::string md5;
+};
+
+// Decoded video frames with their presentation times in seconds.
+std::vector<Frame> VideoFrames(const fs::path& p) {
+    std::string out;
+    RunCommand("ffmpeg -nostdin -v error -i " + Quote(p) + " -map 0:v -f framemd5 -", &out);
+    std::vector<Frame> frames;
+    std::istringstream in(out);
+    std::string line;
+    double tb = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("#tb 0:", 0) == 0) {
+            int num = 0, den = 1;
+            std::sscanf(line.c_str(), "#tb 0: %d/%d", &num, &den);
+            tb = double(num) / den;
+        }
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f;
+        std::stringstream ls(line);
+        std::string item;
+        while (std::getline(ls, item, ',')) f.push_back(item.substr(item.find_first_not_of(' ')));
+        if (f.size() >= 6) frames.push_back({std::stod(f[1]) * tb, f[5]});
+    }
+    return frames;
+}
+
+std::vector<uint8_t> AudioPcm(const fs::path& p) {
+    fs::path raw = p;
+    raw += ".raw";
+    RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(p) + " -map 0:a -f s16le " + Quote(raw));
+    auto b = ReadFile(raw);
+    fs::remove(raw);
+    return b;
+}
+
+double StreamDuration(const fs::path& p, const char* stream) {
+    std::string out;
+    RunCommand(std::string("ffprobe -v error -select_streams ") + stream +
+                   " -show_entries stream=duration -of default=nw=1:nk=1 " + Quote(p),
+               &out);
+    return std::atof(out.c_str());
+}
+
+std::vector<int32_t> Starts(const CBrevioMovie& m) {
+    std::vector<int32_t> s;
+    for (unsigned i = 0; i < m.GetShootingUnitCount(); ++i)
+        s.push_back(m.GetShootingUnit(i).GetCurrentStartTime());
+    return s;
+}
+
+class WriterFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir("writer");
+        spec_.unitSeconds = {1.0, 0.5, 1.5, 1.0, 2.0};
+        ASSERT_TRUE(MakeMovie(spec_, *dir_ / "pcm.mov"));
+        sourceFrames_ = VideoFrames(*dir_ / "pcm.mov");
+        sourcePcm_ = AudioPcm(*dir_ / "pcm.mov");
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    // Cuts the PCM movie to `state` and checks everything about the result.
+    void CheckCut(const std::vector<unsigned>& state, const std::string& name) {
+        SCOPED_TRACE(name);
+        CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
+        ASSERT_TRUE(file.IsValid()) << file.GetError();
+        CBrevioMovie movie(&file);
+        ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+        ASSERT_TRUE(movie.SetEditingState(state));
+        CBrevioMovFileEditor editor(file);
+        fs::path out = *dir_ / (name + ".mov");
+        ASSERT_EQ(editor.CreateNewMovFile(FileLocator(out), &movie), CREATEMOVFILE_OK);
+        ExpectCleanDecode(out);
+
+        // Video: exactly the source frames of the kept units, in order.
+        std::vector<std::string> expected;
+        std::vector<double> starts;
+        double s = 0;
+        for (double d : spec_.unitSeconds) {
+            starts.push_back(s);
+            s += d;
+        }
+        starts.push_back(s);
+        std::vector<int> keptFrames;
+        for (unsigned u : state)
+            for (const Frame& f : sourceFrames_)
+                if (f.time >= starts[u] - 1e-6 && f.time < starts[u + 1] - 1e-6)
+                    expected.push_back(f.md5);
+        std::vector<std::string> actual;
+        for (const Frame& f : VideoFrames(out)) actual.push_back(f.md5);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_EQ(actual, expected);
+
+        // Audio: exactly the source frames of the kept units.
+        std::vector<uint8_t> pcm;
+        for (unsigned u : state) {
+            size_t a = size_t(starts[u] * 48000 + 0.5) * 2,
+                   b = size_t(starts[u + 1] * 48000 + 0.5) * 2;
+            b = std::min(b, sourcePcm_.size());
+            pcm.insert(pcm.end(), sourcePcm_.begin() + std::ptrdiff_t(a),
+                       sourcePcm_.begin() + std::ptrdiff_t(b));
+        }
+        std::vector<uint8_t> got = AudioPcm(out);
+        EXPECT_GT(pcm.size(), 48000u);
+        EXPECT_EQ(got.size(), pcm.size());
+        EXPECT_TRUE(got == pcm) << "audio differs";
+
+        // The result is a Brevio movie of the kept units.
+        CVarnoMovFile again(FileLocator{out});
+        ASSERT_TRUE(again.IsValid()) << again.GetError();
+        CBrevioMovie cut(&again);
+        ASSERT_TRUE(cut.IsValid()) << cut.GetError();
+        EXPECT_EQ(Starts(cut), Starts(movie));
+        EXPECT_EQ(cut.GetTotalDuration(), movie.GetTotalDuration());
+        EXPECT_FALSE(cut.IsEdited());
+    }
+
+    static TempDir* dir_;
+    static MovieSpec spec_;
+    static std::vector<Frame> sourceFrames_;
+    static std::vector<uint8_t> sourcePcm_;
+};
+TempDir* WriterFixture::dir_ = nullptr;
+MovieSpec WriterFixture::spec_;
+std::vector<Frame> WriterFixture::sourceFrames_;
+std::vector<uint8_t> WriterFixture::sourcePcm_;
+
+TEST_F(WriterFixture, CutFirstUnit) {
+    CheckCut({1, 2, 3, 4}, "first");
+}
+TEST_F(WriterFixture, CutMiddleUnits) {
+    CheckCut({0, 3, 4}, "middle");
+}
+TEST_F(WriterFixture, CutLastUnit) {
+    CheckCut({0, 1, 2, 3}, "last");
+}
+TEST_F(WriterFixture, KeepScatteredUnits) {
+    CheckCut({1, 3}, "scattered");
+}
+TEST_F(WriterFixture, KeepEverything) {
+    CheckCut({0, 1, 2, 3, 4}, "all");
+}
+TEST_F(WriterFixture, KeepOnlyLast) {
+    CheckCut({4}, "onlylast");
+}
+
+TEST_F(WriterFixture, ReferenceMovieHoldsTheSameSamples) {
+    CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid());
+    ASSERT_TRUE(movie.SetEditingState({0, 2, 4}));
+    CBrevioMovFileEditor editor(file);
+    fs::path ref = *dir_ / "ref.mov", fin = *dir_ / "ref-final.mov";
+    WriteFile(ref, {1, 2, 3});  // replaced
+    ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(ref), &movie), CREATEMOVFILE_OK);
+    ASSERT_EQ(editor.CreateNewMovFile(FileLocator(fin), &movie), CREATEMOVFILE_OK);
+    EXPECT_LT(fs::file_size(ref), 20000u);
+    for (const auto& e : fs::directory_iterator(dir_->path()))
+        EXPECT_EQ(e.path().filename().string().rfind(".ref.mov", 0), std::string::npos)
+            << "temporary left";
+
+    // Editing refuses a movie whose media lies elsewhere; playback follows the reference.
+    CVarnoMovFile forEditing(FileLocator{ref});
+    EXPECT_FALSE(forEditing.IsValid());
+    CVarnoMovFile refFile(FileLocator{ref}, CVarnoMovFile::Purpose::Playback);
+    ASSERT_TRUE(refFile.IsValid()) << refFile.GetError();
+    CVarnoMovFile finFile(FileLocator{fin}, CVarnoMovFile::Purpose::Playback);
+    ASSERT_TRUE(finFile.IsValid());
+    const auto& a = refFile.GetSamples();
+    const auto& b = finFile.GetSamples();
+    ASSERT_EQ(a.files.size(), 2u);
+    EXPECT_EQ(a.files[1], fs::absolute(*dir_ / "pcm.mov"));
+    EXPECT_EQ(a.movieDuration, b.movieDuration);
+    ASSERT_EQ(a.tracks.size(), b.tracks.size());
+    auto bytesOf = [](const brevio::engine::MovieSamples& s,
+                      const brevio::engine::TrackSamples& t) {
+        std::vector<uint8_t> all;
+        for (const auto& r : t.samples) {
+            auto f = ReadFile(s.files[r.file]);
+            all.insert(all.end(), f.begin() + std::ptrdiff_t(r.offset),
+                       f.begin() + std::ptrdiff_t(r.offset + r.size));
+        }
+        return all;
+    };
+    for (size_t t = 0; t < a.tracks.size(); ++t) {
+        ASSERT_EQ(a.tracks[t].samples.size(), b.tracks[t].samples.size());
+        for (size_t i = 0; i < a.tracks[t].samples.size(); ++i) {
+            EXPECT_EQ(a.tracks[t].samples[i].decodeTime, b.tracks[t].samples[i].decodeTime);
+            EXPECT_EQ(a.tracks[t].samples[i].compositionOffset,
+                      b.tracks[t].samples[i].compositionOffset);
+            EXPECT_EQ(a.tracks[t].samples[i].sync, b.tracks[t].samples[i].sync);
+        }
+        EXPECT_TRUE(bytesOf(a, a.tracks[t]) == bytesOf(b, b.tracks[t])) << "track " << t;
+    }
+    CBrevioMovie refMovie(&refFile);
+    ASSERT_TRUE(refMovie.IsValid()) << refMovie.GetError();
+    EXPECT_EQ(refMovie.GetShootingUnitCount(), 3u);
+}
+
+struct ProgressLog {
+    std::vector<double> fractions;
+    double cancelAt = 2.0;
+};
+
+EBrevioMovFileEditorProgressCallbackResult Record(
+    EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user) {
+    auto* log = static_cast<ProgressLog*>(user);
+    EXPECT_EQ(message, BrevioMovFileEditorProgress);
+    log->fractions.push_back(fraction);
+    return fraction >= log->cancelAt ? BrevioMovFileEditorCancel : BrevioMovFileEditorContinue;
+}
+
+TEST_F(WriterFixture, ProgressAndCancel) {
+    CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.RemoveShootingUnit(1));
+    {
+        ProgressLog log;
+        CBrevioMovFileEditor editor(file);
+        editor.SetProgressCallback(Record, &log);
+        ASSERT_EQ(editor.CreateNewMovFile(FileLocator(*dir_ / "progress.mov"), &movie),
+                  CREATEMOVFILE_OK);
+        ASSERT_FALSE(log.fractions.empty());
+        EXPECT_EQ(log.fractions.front(), 0.0);
+        EXPECT_EQ(log.fractions.back(), 1.0);
+        for (size_t i = 1; i < log.fractions.size(); ++i) {
+            EXPECT_GE(log.fractions[i], log.fractions[i - 1]);
+            EXPECT_LE(log.fractions[i] - log.fractions[i - 1], 0.0101)
+                << "a percent step was skipped";
+        }
+    }
+    {
+        ProgressLog log;
+        log.cancelAt = 0.3;
+        CBrevioMovFileEditor editor(file);
+        editor.SetProgressCallback(Record, &log);
+        EXPECT_EQ(editor.CreateNewMovFile(FileLocator(*dir_ / "cancelled.mov"), &movie),
+                  CREATEMOVFILE_CANCELLED);
+        EXPECT_LT(log.fractions.back(), 0.32) << "stopped soon after the cancel";
+    }
+}
+
+TEST_F(WriterFixture, RefusesExistingDestinationAndBadArguments) {
+    CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
+    CBrevioMovie movie(&file);
+    CBrevioMovFileEditor editor(file);
+    fs::path existing = *dir_ / "existing.mov";
+    WriteFile(existing, {'k', 'e', 'e', 'p'});
+    EXPECT_EQ(editor.CreateNewMovFile(FileLocator{existing}, &movie),
+              CREATEMOVFILE_DESTINATION_EXISTS);
+    EXPECT_EQ(ReadFile(existing), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(editor.CreateNewMovFile(FileLocator(*dir_ / "x.mov"), nullptr),
+              CREATEMOVFILE_INVALID_ARGUMENT);
+    EXPECT_EQ(editor.CreateReferenceMovFile(FileLocator(*dir_ / "x.mov"), nullptr),
+              CREATEMOVFILE_INVALID_ARGUMENT);
+    CVarnoMovFile other(FileLocator(*dir_ / "pcm.mov"));
+    CBrevioMovie otherMovie(&other);
+    EXPECT_EQ(editor.CreateNewMovFile(FileLocator(*dir_ / "x.mov"), &otherMovie),
+              CREATEMOVFILE_INVALID_ARGUMENT);
+    EXPECT_FALSE(fs::exists(*dir_ / "x.mov"));
+    EXPECT_NE(editor.CreateNewMovFile(FileLocator(*dir_ / "no-such-dir" / "x.mov"), &movie),
+              CREATEMOVFILE_OK);
+    EXPECT_NE(editor.CreateReferenceMovFile(FileLocator(*dir_ / "no-such-dir" / "x.mov"), &movie),
+              CREATEMOVFILE_OK);
+}
+
+TEST_F(WriterFixture, WriteFailureIsReported) {
+    // A file size limit makes the write fail part-way, as a full disk would.
+    fs::path out = *dir_ / "limited.mov";
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct rlimit limit {
+            100000, 100000
+        };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
+        CBrevioMovie movie(&file);
+        CBrevioMovFileEditor editor(file);
+        ::_exit(int(editor.CreateNewMovFile(FileLocator{out}, &movie)));
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the writer was killed (signal " << WTERMSIG(status) << ")";
+    EXPECT_EQ(WEXITSTATUS(status), CREATEMOVFILE_WRITE_FAILED);
+    EXPECT_TRUE(fs::exists(out)) << "the partial file is left for the caller";
+}
+
+TEST(Writer, AacMovieStaysInStep) {
+    TempDir dir("writer");
+    MovieSpec spec;
+    spec.audio = MovieSpec::Audio::Aac;
+    spec.unitSeconds = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+    ASSERT_TRUE(MakeMovie(spec, dir / "aac.mov"));
+    CVarnoMovFile file(FileLocator(dir / "aac.mov"));
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+    ASSERT_TRUE(movie.SetEditingState({1, 3, 5, 7}));
+    CBrevioMovFileEditor editor(file);
+    fs::path out = dir / "cut.mov";
+    ASSERT_EQ(editor.CreateNewMovFile(FileLocator{out}, &movie), CREATEMOVFILE_OK);
+    ExpectCleanDecode(out);
+    double v = StreamDuration(out, "v:0"), a = StreamDuration(out, "a:0");
+    EXPECT_NEAR(v, 4.0, 0.04);
+    EXPECT_NEAR(a, v, 1024.0 / 48000 + 0.001);
+    CVarnoMovFile again(FileLocator{out});
+    CBrevioMovie cut(&again);
+    ASSERT_TRUE(cut.IsValid()) << cut.GetError();
+    EXPECT_EQ(Starts(cut), (std::vector<int32_t>{0, 1000, 2000, 3000}));
+    // Every written unit holds about one second of audio: no drift accumulates over the cuts.
+    const auto& samples = again.GetSamples();
+    for (const auto& t : samples.tracks) {
+        if (t.kind != TrackKind::Audio) continue;
+        for (int u = 1; u < 4; ++u) {
+            int64_t boundary = t.editMediaTime + int64_t(u) * 48000;
+            auto it = std::lower_bound(t.samples.begin(), t.samples.end(), boundary,
+                                       [](const auto& s, int64_t x) { return s.decodeTime < x; });
+            ASSERT_NE(it, t.samples.end());
+            EXPECT_LE(std::llabs(it->decodeTime - boundary), 512) << "unit " << u;
+        }
+    }
+}
+
+TEST(Writer, ChapterMovieKeepsRemainingChapters) {
+    TempDir dir("writer");
+    MovieSpec spec;
+    spec.chapters = true;
+    spec.brvu = false;
+    spec.unitSeconds = {1.0, 2.0, 1.0, 1.5};
+    spec.titles = {"one", "two", "three", "four"};
+    ASSERT_TRUE(MakeMovie(spec, dir / "ch.mov"));
+    CVarnoMovFile file(FileLocator(dir / "ch.mov"));
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+    ASSERT_TRUE(movie.SetEditingState({0, 2, 3}));
+    CBrevioMovFileEditor editor(file);
+    fs::path out = dir / "cut.mov";
+    ASSERT_EQ(editor.CreateNewMovFile(FileLocator{out}, &movie), CREATEMOVFILE_OK);
+    ExpectCleanDecode(out);
+    CVarnoMovFile again(FileLocator{out});
+    ASSERT_TRUE(again.IsValid()) << again.GetError();
+    ASSERT_TRUE(again.GetVarnoMovie()->HasChapter());
+    EXPECT_EQ(again.GetVarnoMovie()->GetChapterTitles(),
+              (std::vector<std::string>{"one", "three", "four"}));
+    CBrevioMovie cut(&again);
+    ASSERT_TRUE(cut.IsValid()) << cut.GetError();
+    EXPECT_EQ(Starts(cut), (std::vector<int32_t>{0, 1000, 2000}));
+    EXPECT_EQ(cut.GetTotalDuration(), 3500);
+    std::string chapters;
+    RunCommand("ffprobe -v error -show_entries chapter=start_time -of csv=p=0 " + Quote(out),
+               &chapters);
+    EXPECT_EQ(chapters, "0.000000\n1.000000\n2.000000\n");
+}
+
+}  // namespace

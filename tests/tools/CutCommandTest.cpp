@@ -124,7 +124,13 @@ INSTANTIATE_TEST_SUITE_P(Removals, CutMovie,
                          ::testing::Values(CutCase{"1", {0}}, CutCase{"3", {2}}, CutCase{"5", {4}},
                                            CutCase{"1-2", {0, 1}}, CutCase{"2-4", {1, 2, 3}},
                                            CutCase{"4,5", {3, 4}}, CutCase{"1,3,5", {0, 2, 4}},
-                                           CutCase{"4,2", {1, 3}}));
+                                           CutCase{"4,2", {1, 3}}),
+                         [](const ::testing::TestParamInfo<CutCase>& info) {
+                             std::string name = "Remove_";
+                             for (const char* c = info.param.remove; *c; ++c)
+                                 name += *c == ',' ? '_' : *c == '-' ? 't' : *c;
+                             return name;
+                         });
 
 TEST(CutCommand, AacKeepsItsFramesInStep) {
     MovieOptions o;

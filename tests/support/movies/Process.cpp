@@ -89,7 +89,8 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
 
 std::string BrevioBinary() {
     const char* dir = std::getenv("BREVIO_BIN_DIR");
-    return std::string(dir && *dir ? dir : ".") + "/brevio";
+    // The build's own bin folder when the test environment does not name one.
+    return std::string(dir && *dir ? dir : BREVIO_DEFAULT_BIN_DIR) + "/brevio";
 }
 
 }  // namespace brevio::testmovies

@@ -94,7 +94,7 @@ std::string MovieOptions::Key() const {
 
 fs::path TestTmpRoot() {
     const char* dir = std::getenv("BREVIO_TEST_TMP");
-    fs::path root = dir && *dir ? fs::path(dir) : fs::temp_directory_path() / "brevio-test-tmp";
+    fs::path root = dir && *dir ? fs::path(dir) : fs::path(BREVIO_DEFAULT_TEST_TMP);
     fs::create_directories(root);
     return root;
 }

@@ -14,7 +14,7 @@ struct CommandResult {
 // Runs argv[0] (looked up in PATH) with the arguments, stdin from /dev/null, and waits for it.
 CommandResult RunCommand(const std::vector<std::string>& argv);
 
-// The brevio tool built next to the tests: $BREVIO_BIN_DIR/brevio.
+// The brevio tool built next to the tests: $BREVIO_BIN_DIR/brevio, or the build's bin/brevio.
 std::string BrevioBinary();
 
 }  // namespace brevio::testmovies

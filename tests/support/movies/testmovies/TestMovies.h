@@ -43,7 +43,7 @@ struct MovieOptions {
     std::string Key() const;
 };
 
-// $BREVIO_TEST_TMP, or the system temp folder when unset.
+// $BREVIO_TEST_TMP, or the build's test-tmp folder when unset.
 std::filesystem::path TestTmpRoot();
 
 // A fresh, unique directory under TestTmpRoot(), removed with everything in it on destruction.

@@ -1,0 +1,348 @@
+// The player control on generated movies: play states, positions, frame-exact seeking, the seek
+// bar, unloading and reference movies.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QToolButton>
+
+#include "MediaReference.h"
+#include "TestHarness.h"
+#include "engine/CBrevioMovFileEditor.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
+#include "media/FrameScaler.h"
+#include "player/CBRLPlayer.h"
+#include "testmovies/TestMovies.h"
+
+namespace {
+
+using brevio::CBRLPlayer;
+using brevio::IBRLPlayerEvents;
+namespace tm = brevio::testmovies;
+using brevio::test::WaitUntil;
+
+constexpr int64_t kFrameTicks = 333'667;  // 1001/30000 s, rounded up
+constexpr int64_t kSecond = 10'000'000;
+
+class RecordingSink : public IBRLPlayerEvents {
+public:
+    HRESULT Invoke(int32_t dispId, const std::vector<int32_t>& arguments) override {
+        if (dispId == brevio::kDispIdPlayStateChange && arguments.size() == 1) {
+            states.push_back(arguments[0]);
+        } else if (dispId == brevio::kDispIdPlayerNotify && arguments.size() == 2) {
+            notes.emplace_back(arguments[0], arguments[1]);
+        }
+        return S_OK;
+    }
+    std::vector<int32_t> states;
+    std::vector<std::pair<int32_t, int32_t>> notes;
+};
+
+std::filesystem::path Movie(int units, int framesPerUnit, bool bframes = false) {
+    tm::MovieOptions options;
+    options.units = units;
+    options.framesPerUnit = framesPerUnit;
+    options.bframes = bframes;
+    return tm::MakeMovie(options);
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        player_ = std::make_unique<CBRLPlayer>();
+        player_->show();
+        ASSERT_EQ(player_->Advise(&sink_, &cookie_), S_OK);
+    }
+    void TearDown() override { player_.reset(); }
+
+    void Open(const std::filesystem::path& movie) {
+        ASSERT_EQ(player_->Open(QString::fromStdString(movie.string())), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+    }
+    int64_t Position() {
+        int64_t p = -1;
+        EXPECT_EQ(player_->GetPosition(&p), S_OK);
+        return p;
+    }
+    bool WaitForStates(size_t count, int timeoutMs = 10000) {
+        return WaitUntil([&] { return sink_.states.size() >= count; }, timeoutMs);
+    }
+    void Seek(int64_t ticks) {
+        ASSERT_EQ(player_->SetPosition(ticks), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+    }
+    // The frame the ffmpeg tool decodes, letter-boxed like the player's picture.
+    static QImage Expected(const std::filesystem::path& movie, int frame) {
+        auto reference = brevio::mediatest::FfmpegFrameYuv420(movie, frame, 320, 240);
+        if (!reference) return {};
+        brevio::media::FrameScaler scaler;
+        return scaler.Letterbox(reference.get(), QSize(320, 240));
+    }
+    void MouseOnSeekBar(QEvent::Type type, int x) {
+        QWidget* bar = player_->SeekBarWidget();
+        const QPointF local(x, bar->height() / 2);
+        QMouseEvent event(type, local, bar->mapToGlobal(local), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    }
+
+    std::unique_ptr<CBRLPlayer> player_;
+    RecordingSink sink_;
+    uint32_t cookie_ = 0;
+};
+
+TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
+    brevio::RegisterPlayerComponent();
+    std::unique_ptr<brevio::IBRLPlayer> player;
+    ASSERT_EQ(brevio::ComponentRegistry::Instance().CreateAs(brevio::kPlayerProgId, player), S_OK);
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(player->GetControlSize(&w, &h), S_OK);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, CBRLPlayer::kControlBarHeight);
+    EXPECT_EQ(player->GetControlSize(nullptr, &h), E_POINTER);
+    for (int32_t value : {0, 1}) {
+        EXPECT_EQ(player->SetAutoStart(value), S_OK);
+        EXPECT_EQ(player->SetRepeat(value), S_OK);
+        EXPECT_EQ(player->SetNotifications(value), S_OK);
+        EXPECT_EQ(player->SetDisplayMode(value), S_OK);
+    }
+    std::unique_ptr<brevio::IBRLMovie> movie;
+    EXPECT_EQ(player->GetMovie(&movie), E_FAIL);
+
+    auto* playback = dynamic_cast<brevio::IBRLPlayback*>(player.get());
+    ASSERT_NE(playback, nullptr);
+    EXPECT_EQ(playback->Play(), S_FALSE);
+    EXPECT_EQ(playback->Pause(), S_FALSE);
+    EXPECT_EQ(playback->Stop(), S_FALSE);
+    EXPECT_EQ(playback->SetPosition(5), S_FALSE);
+    int32_t volume = -1;
+    EXPECT_EQ(playback->GetVolume(&volume), S_OK);
+    EXPECT_EQ(volume, 10000);
+    playback->SetVolume(-5);
+    playback->GetVolume(&volume);
+    EXPECT_EQ(volume, 0);
+    playback->SetVolume(12345);
+    playback->GetVolume(&volume);
+    EXPECT_EQ(volume, 10000);
+    playback->SetVolume(4000);
+    playback->GetVolume(&volume);
+    EXPECT_EQ(volume, 4000);
+}
+
+TEST(PlayerComponent, SeekBarIsTheOnlyWideLowControl) {
+    // The preview pane recognises a press on the seek bar by the shape of the pressed window:
+    // lower than 2/3 of the control height and wider than half the control width.
+    CBRLPlayer player;
+    int32_t w = 0, h = 0;
+    player.GetControlSize(&w, &h);
+    EXPECT_EQ(player.height(), 240 + h);
+    for (QWidget* child : player.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const bool wideAndLow = child->height() < (2 * h) / 3 && child->width() > w / 2;
+        EXPECT_EQ(wideAndLow, child == player.SeekBarWidget()) << child->metaObject()->className();
+        EXPECT_TRUE(QRect(0, 0, player.width(), player.height()).contains(child->geometry()));
+    }
+}
+
+TEST_F(PlayerTest, StatesForPlayPauseStopAndTheEnd) {
+    Open(Movie(2, 15));  // 30 frames: 1.001 s
+    std::unique_ptr<brevio::IBRLMovie> movie;
+    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
+    int64_t duration = 0;
+    ASSERT_EQ(movie->GetDuration(&duration), S_OK);
+    EXPECT_NEAR(duration, 10'010'000, 10'000);
+
+    ASSERT_EQ(player_->Play(), S_OK);
+    EXPECT_EQ(player_->Play(), S_OK);  // already playing: no second event
+    ASSERT_TRUE(WaitForStates(2));
+    ASSERT_EQ(player_->Pause(), S_OK);
+    ASSERT_EQ(player_->Stop(), S_OK);
+    EXPECT_EQ(Position(), 0);
+    ASSERT_EQ(player_->Play(), S_OK);
+    ASSERT_TRUE(WaitForStates(6, 15000));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 6, 2, 6}));
+    EXPECT_EQ(Position(), duration);
+    // The end shows the last frame.
+    ASSERT_TRUE(WaitUntil([&] { return !player_->Picture().isNull(); }));
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(Movie(2, 15), 29)), 40.0);
+    // Playing again starts from the beginning.
+    ASSERT_EQ(player_->Play(), S_OK);
+    EXPECT_LT(Position(), kSecond / 2);
+}
+
+TEST_F(PlayerTest, EventsArriveAfterTheCallAndStopAfterUnadvise) {
+    Open(Movie(2, 30));
+    sink_.states.clear();
+    ASSERT_EQ(player_->Play(), S_OK);
+    EXPECT_TRUE(sink_.states.empty());  // posted, not sent from inside the call
+    ASSERT_TRUE(WaitForStates(1));
+    EXPECT_EQ(player_->Unadvise(cookie_), S_OK);
+    EXPECT_EQ(player_->Unadvise(cookie_), E_INVALIDARG);
+    player_->Pause();
+    QApplication::processEvents();
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{2}));
+    EXPECT_EQ(player_->Advise(nullptr, &cookie_), E_POINTER);
+}
+
+TEST_F(PlayerTest, PositionRisesWhilePlayingAndStandsStillWhenPaused) {
+    const auto movie = Movie(2, 90);  // 6 s
+    Open(movie);
+    ASSERT_EQ(player_->Play(), S_OK);
+    WaitUntil([] { return false; }, 150);
+    const int64_t p1 = Position();
+    WaitUntil([] { return false; }, 300);
+    const int64_t p2 = Position();
+    EXPECT_GT(p2, p1 + kSecond / 10);
+    ASSERT_EQ(player_->Pause(), S_OK);
+    const int64_t p3 = Position();
+    EXPECT_GE(p3, p2);
+    ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(Position(), p3);
+    // The picture stands at the frame of the paused position.
+    const int frame = brevio::mediatest::FrameIndexAt(p3);
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, frame)), 40.0);
+}
+
+class PlayerSeekTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
+    const auto movie = Movie(3, 30, GetParam());
+    Open(movie);
+    const int64_t unit = 10'010'000;
+    const int64_t duration = 3 * unit;
+    struct Case {
+        int64_t position;
+        int64_t reported;
+        int frame;
+    };
+    const Case cases[] = {
+        {unit + 4 * kFrameTicks + 5000, unit + 4 * kFrameTicks + 5000, 34},
+        {2 * unit - 100, 2 * unit - 100, 59},
+        {2 * unit, 2 * unit, 60},
+        {3 * kFrameTicks + 10, 3 * kFrameTicks + 10, 3},  // backwards within the first unit
+        {-12345, 0, 0},
+        {duration + kSecond, duration, 89},
+        {duration - 1, duration - 1, 89},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        Seek(c.position);
+        EXPECT_EQ(Position(), c.reported);
+        EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, c.frame)), 40.0);
+    }
+    // The comparison tells neighbouring frames apart.
+    Seek(unit + 4 * kFrameTicks + 5000);
+    EXPECT_LT(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, 35)), 40.0);
+    // Seeking while paused sends no play state.
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5}));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, PlayerSeekTest, ::testing::Bool());
+
+TEST_F(PlayerTest, SeekBarPressAndRelease) {
+    const auto movie = Movie(2, 90);
+    Open(movie);
+    ASSERT_EQ(player_->Play(), S_OK);
+    ASSERT_TRUE(WaitForStates(2));
+    QWidget* bar = player_->SeekBarWidget();
+    MouseOnSeekBar(QEvent::MouseButtonPress, bar->width() / 4);
+    MouseOnSeekBar(QEvent::MouseMove, bar->width() / 3);
+    MouseOnSeekBar(QEvent::MouseMove, bar->width() / 2);
+    MouseOnSeekBar(QEvent::MouseButtonRelease, bar->width() / 2);
+    ASSERT_TRUE(WaitForStates(5));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 9, 2}));
+    // Playing goes on from about the middle of the 6 s movie.
+    EXPECT_GT(Position(), 25'000'000);
+    EXPECT_LT(Position(), 40'000'000);
+
+    // While paused the press seeks and the release reports 9 only.
+    ASSERT_EQ(player_->Pause(), S_OK);
+    MouseOnSeekBar(QEvent::MouseButtonPress, 4);
+    MouseOnSeekBar(QEvent::MouseButtonRelease, 4);
+    ASSERT_TRUE(WaitForStates(7));
+    ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 9, 2, 4, 9}));
+    EXPECT_EQ(Position(), 0);
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, 0)), 40.0);
+}
+
+TEST_F(PlayerTest, ButtonsDriveTheTransport) {
+    Open(Movie(2, 60));
+    player_->PlayButton()->click();
+    ASSERT_TRUE(WaitForStates(2));
+    player_->PlayButton()->click();
+    player_->StopButton()->click();
+    ASSERT_TRUE(WaitForStates(4));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 6}));
+}
+
+TEST_F(PlayerTest, OpenEmptyUnloadsAndBadFilesLoadNothing) {
+    Open(Movie(1, 30));
+    ASSERT_FALSE(player_->Picture().isNull());
+    ASSERT_EQ(player_->Open(QString()), S_OK);
+    ASSERT_TRUE(WaitForStates(2));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 7}));
+    EXPECT_TRUE(player_->Picture().isNull());
+    std::unique_ptr<brevio::IBRLMovie> movie;
+    EXPECT_EQ(player_->GetMovie(&movie), E_FAIL);
+    EXPECT_EQ(player_->Play(), S_FALSE);
+    EXPECT_EQ(Position(), 0);
+    EXPECT_EQ(player_->Open(QString()), S_OK);  // nothing loaded: nothing to tell
+
+    EXPECT_EQ(player_->Open(QStringLiteral("/nonexistent/movie.mov")), E_FAIL);
+    EXPECT_EQ(player_->GetMovie(&movie), E_FAIL);
+    // A failed open replaces a loaded movie with nothing.
+    Open(Movie(1, 30));
+    EXPECT_EQ(player_->Open(QStringLiteral("/nonexistent/movie.mov")), E_FAIL);
+    ASSERT_TRUE(WaitForStates(4));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 7, 5, 7}));
+    EXPECT_EQ(player_->GetMovie(&movie), E_FAIL);
+}
+
+TEST_F(PlayerTest, NotificationsCarryDurationAndSeekPosition) {
+    player_->SetNotifications(1);
+    Open(Movie(2, 30));
+    Seek(15'000'000);
+    ASSERT_TRUE(WaitUntil([&] { return sink_.notes.size() >= 3; }));
+    EXPECT_EQ(sink_.notes[0], std::make_pair(1, 2002));  // opened: duration in ms
+    EXPECT_EQ(sink_.notes[1], std::make_pair(2, 0));     // the first picture at 0
+    EXPECT_EQ(sink_.notes[2], std::make_pair(2, 1500));
+}
+
+TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
+    const auto source = Movie(4, 30);
+    brevio::test::TempDir dir(QStringLiteral("playerref"));
+    const std::filesystem::path reference = dir.file(QStringLiteral("ref.mov")).toStdString();
+    {
+        CVarnoMovFile file{FileLocator(source)};
+        ASSERT_TRUE(file.IsValid()) << file.GetError();
+        CBrevioMovie brevio(&file);
+        ASSERT_TRUE(brevio.IsValid()) << brevio.GetError();
+        ASSERT_TRUE(brevio.SetEditingState({1, 3}));
+        CBrevioMovFileEditor editor(file);
+        ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(reference), &brevio), CREATEMOVFILE_OK);
+    }
+    Open(reference);
+    std::unique_ptr<brevio::IBRLMovie> movie;
+    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
+    int64_t duration = 0;
+    movie->GetDuration(&duration);
+    EXPECT_NEAR(duration, 20'020'000, 10'000);
+    // The start shows unit 1 of the source, the second unit its unit 3.
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 30)), 40.0);
+    Seek(10'010'000 + 2 * kFrameTicks + 100);
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 92)), 40.0);
+    // Playing from there ends after the one remaining unit.
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(player_->Play(), S_OK);
+    ASSERT_TRUE(WaitForStates(3, 15000));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 6}));
+    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 119)), 40.0);
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <string>
+#include <vector>
+
+#include "TestHarness.h"
+#include "dialog/CWindowBase.h"
+#include "dialog/MessageMap.h"
+
+namespace brevio {
+namespace {
+
+constexpr uint32_t kMessage = WM_APP + 1;
+
+TEST(MessageMap, OrderFallThroughAndChaining) {
+    std::vector<std::string> calls;
+    MessageMap further;
+    further.Add(kMessage, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back("chained");
+        return 3;
+    });
+    MessageMap map;
+    map.Add(kMessage, [&](uint32_t, uintptr_t, intptr_t, bool& handled) -> LRESULT {
+        calls.push_back("first");
+        handled = false;  // let the next entry see it too
+        return 1;
+    });
+    map.Add(kMessage + 1, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back("other");
+        return 9;
+    });
+    map.Chain(&further);
+    map.Add(kMessage, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back("after chain");
+        return 4;
+    });
+
+    LRESULT result = -1;
+    EXPECT_TRUE(map.Dispatch(kMessage, 0, 0, result));
+    EXPECT_EQ(result, 3);  // the first handler's value is not kept
+    EXPECT_EQ(calls, (std::vector<std::string>{"first", "chained"}));
+
+    calls.clear();
+    result = -1;
+    EXPECT_FALSE(map.Dispatch(kMessage + 2, 0, 0, result));
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST(MessageMap, CommandsMatchIdAndCode) {
+    std::vector<int> calls;
+    MessageMap map;
+    map.AddCommand(1002, BN_CLICKED, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back(1);
+        return 0;
+    });
+    map.AddCommandId(1003, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back(2);
+        return 0;
+    });
+    map.AddRange(WM_APP + 1, WM_APP + 4, [&](uint32_t m, uintptr_t, intptr_t, bool&) -> LRESULT {
+        calls.push_back(static_cast<int>(m - WM_APP) * 10);
+        return 0;
+    });
+    LRESULT r = 0;
+    EXPECT_TRUE(map.Dispatch(WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0, r));
+    EXPECT_FALSE(map.Dispatch(WM_COMMAND, MAKEWPARAM(1002, 5), 0, r));  // another notification
+    EXPECT_TRUE(map.Dispatch(WM_COMMAND, MAKEWPARAM(1003, 5), 0, r));
+    EXPECT_FALSE(map.Dispatch(WM_COMMAND, MAKEWPARAM(1004, BN_CLICKED), 0, r));
+    EXPECT_FALSE(map.Dispatch(WM_TIMER, 1002, 0, r));  // not a command
+    EXPECT_TRUE(map.Dispatch(WM_APP + 4, 0, 0, r));
+    EXPECT_FALSE(map.Dispatch(WM_APP + 5, 0, 0, r));
+    EXPECT_EQ(calls, (std::vector<int>{1, 2, 40}));
+}
+
+// A pane that logs what reaches it.
+class LoggingPane : public CWindowBase {
+public:
+    explicit LoggingPane(std::vector<std::string>* log, const std::string& name,
+                         QWidget* parent = nullptr)
+        : CWindowBase(parent), log_(log), name_(name) {
+        Messages().Add(WM_DESTROY, [this](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+            Log("WM_DESTROY");
+            return 0;
+        });
+        Messages().Add(WM_NCDESTROY,
+                       [this](uint32_t, uintptr_t, intptr_t, bool& handled) -> LRESULT {
+                           Log("WM_NCDESTROY");
+                           handled = false;
+                           return 0;
+                       });
+    }
+    using CWindowBase::Messages;
+    int finalCalls = 0;
+    std::vector<uint32_t> defaults;
+
+protected:
+    LRESULT DefaultProcessing(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        defaults.push_back(message);
+        return CWindowBase::DefaultProcessing(message, wParam, lParam);
+    }
+    void OnFinalMessage() override {
+        ++finalCalls;
+        Log("final");
+    }
+    void Log(const std::string& what) {
+        if (log_ != nullptr) log_->push_back(name_ + ":" + what);
+    }
+
+private:
+    std::vector<std::string>* log_;
+    std::string name_;
+};
+
+TEST(WindowDispatch, PostedMessagesAndFallThroughToDefault) {
+    LoggingPane pane(nullptr, "pane");
+    std::vector<uintptr_t> seen;
+    pane.Messages().Add(kMessage, [&](uint32_t, uintptr_t w, intptr_t, bool& handled) -> LRESULT {
+        seen.push_back(w);
+        handled = (w != 2);  // wParam 2 falls through to default processing
+        return 0;
+    });
+    EXPECT_TRUE(pane.PostMessage(kMessage, 1));
+    EXPECT_TRUE(pane.Handle().PostMessage(kMessage, 2));
+    EXPECT_TRUE(pane.PostMessage(kMessage + 7, 3));  // no handler at all
+    ASSERT_TRUE(test::WaitUntil([&] { return pane.defaults.size() == 2; }));
+    EXPECT_EQ(seen, (std::vector<uintptr_t>{1, 2}));
+    EXPECT_EQ(pane.defaults, (std::vector<uint32_t>{kMessage, kMessage + 7}));
+    EXPECT_EQ(pane.SendMessage(kMessage, 1), 0);
+    EXPECT_EQ(pane.defaults.size(), 2u);
+}
+
+TEST(WindowDispatch, DestroyedInsideAHandlerFinalHookWaits) {
+    std::vector<std::string> log;
+    auto* pane = new LoggingPane(&log, "pane");
+    WindowHandle handle = pane->Handle();
+    bool stillWindowInside = true;
+    bool postInside = true;
+    pane->Messages().Add(kMessage, [&](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        log.push_back("handler begins");
+        pane->DestroyWindow();
+        stillWindowInside = pane->IsWindow() || handle.IsWindow();
+        postInside = handle.PostMessage(kMessage);
+        log.push_back("handler ends");
+        return 0;
+    });
+    pane->PostMessage(kMessage);
+    ASSERT_TRUE(test::WaitUntil([&] { return pane->finalCalls == 1; }));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler begins", "pane:WM_DESTROY",
+                                             "pane:WM_NCDESTROY", "handler ends", "pane:final"}));
+    EXPECT_FALSE(stillWindowInside);
+    EXPECT_FALSE(postInside);
+    EXPECT_EQ(pane->defaults, (std::vector<uint32_t>{WM_NCDESTROY}));  // it fell through
+    EXPECT_EQ(pane->SendMessage(kMessage), 0);  // a destroyed window takes no more messages
+    pane->DestroyWindow();                      // a second destroy does nothing
+    EXPECT_EQ(pane->finalCalls, 1);
+    delete pane;  // the owner deletes the object after its window is gone
+    EXPECT_FALSE(handle.PostMessage(kMessage));
+}
+
+TEST(WindowDispatch, ChildWindowsAreDestroyedWithTheirParent) {
+    std::vector<std::string> log;
+    LoggingPane parent(&log, "parent");
+    QWidget container(&parent);  // a plain widget between them
+    auto* child = new LoggingPane(&log, "child", &container);
+    auto* sibling = new LoggingPane(&log, "sibling", &parent);
+    parent.DestroyWindow();
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "parent:WM_DESTROY", "child:WM_DESTROY", "child:WM_NCDESTROY", "child:final",
+                       "sibling:WM_DESTROY", "sibling:WM_NCDESTROY", "sibling:final",
+                       "parent:WM_NCDESTROY", "parent:final"}));
+    EXPECT_FALSE(child->IsWindow());
+    EXPECT_FALSE(sibling->Handle().IsWindow());
+}
+
+TEST(WindowDispatch, TimersArriveAsWmTimer) {
+    LoggingPane pane(nullptr, "pane");
+    std::vector<uintptr_t> ids;
+    pane.Messages().Add(WM_TIMER, [&](uint32_t, uintptr_t id, intptr_t, bool&) -> LRESULT {
+        ids.push_back(id);
+        if (ids.size() == 3) pane.KillTimer(static_cast<uint32_t>(id));
+        return 0;
+    });
+    EXPECT_TRUE(pane.SetTimer(4011, 10));
+    ASSERT_TRUE(test::WaitUntil([&] { return ids.size() == 3; }));
+    test::WaitUntil([] { return false; }, 50);
+    EXPECT_EQ(ids, (std::vector<uintptr_t>{4011, 4011, 4011}));
+
+    pane.SetTimer(4009, 10);
+    pane.DestroyWindow();  // timers die with the window
+    EXPECT_FALSE(pane.SetTimer(4010, 10));
+    test::WaitUntil([] { return false; }, 50);
+    EXPECT_EQ(ids.size(), 3u);
+}
+
+}  // namespace
+}  // namespace brevio

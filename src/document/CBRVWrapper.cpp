@@ -43,38 +43,51 @@ CBRVWrapper::~CBRVWrapper() {
 // Opening and the scene table
 
 int32_t CBRVWrapper::Open(const QString& path) {
+    openError_.clear();
     if (path.isNull()) {
         Close();
         return 0;
     }
+    const auto fail = [this](int32_t code, const std::string& why) {
+        openError_ = why;
+        return code;
+    };
     std::unique_ptr<CVarnoMovFile> file;
     std::unique_ptr<CBrevioMovie> movie;  // declared after the file: released before it
     try {
         file = std::make_unique<CVarnoMovFile>(FileLocator(ToPath(path)));
     } catch (const std::bad_alloc&) {
-        return BRVDLG_FAILURE;
-    } catch (...) {
-        return BRVDLG_INVALID_FILE;
+        return fail(BRVDLG_FAILURE, "out of memory while reading the movie");
+    } catch (const std::exception& e) {
+        return fail(BRVDLG_INVALID_FILE, e.what());
     }
-    if (!file->IsValid()) return BRVDLG_INVALID_FILE;
+    if (!file->IsValid()) {
+        return fail(BRVDLG_INVALID_FILE,
+                    file->GetError().empty() ? "invalid movie file" : file->GetError());
+    }
     try {
         movie = std::make_unique<CBrevioMovie>(file.get());
     } catch (const std::bad_alloc&) {
-        return BRVDLG_FAILURE;
-    } catch (...) {
-        return BRVDLG_NOT_BREVIO_MOVIE;
+        return fail(BRVDLG_FAILURE, "out of memory while reading the units");
+    } catch (const std::exception& e) {
+        return fail(BRVDLG_NOT_BREVIO_MOVIE, e.what());
     }
-    if (!movie->IsValid()) return BRVDLG_NOT_BREVIO_MOVIE;
+    if (!movie->IsValid()) {
+        return fail(BRVDLG_NOT_BREVIO_MOVIE,
+                    movie->GetError().empty() ? "not a Brevio movie" : movie->GetError());
+    }
 
     const int32_t timeScale = movie->GetTimeScale();
-    if (timeScale <= 0)
-        return BRVDLG_INVALID_FILE;  // the engine promises better; never divide by it
+    // The engine promises a time scale above zero; never divide by anything else.
+    if (timeScale <= 0) return fail(BRVDLG_INVALID_FILE, "the movie has no time scale");
     const int64_t totalTicks = ToTicks(movie->GetTotalDuration(), timeScale);
     const CVarnoMovie* structure = file->GetVarnoMovie();
     if (structure != nullptr && structure->HasChapter()) {
-        if (structure->GetChapterCount() <= 1) return BRVDLG_TOO_SHORT;
+        if (structure->GetChapterCount() <= 1) {
+            return fail(BRVDLG_TOO_SHORT, "a chapter movie needs at least two chapters");
+        }
     } else if (totalTicks <= kShortestMovieTicks) {
-        return BRVDLG_TOO_SHORT;
+        return fail(BRVDLG_TOO_SHORT, "the movie must be longer than 4.004 seconds");
     }
 
     Close();
@@ -87,7 +100,7 @@ int32_t CBRVWrapper::Open(const QString& path) {
         RecordEditingState();
     } catch (const std::bad_alloc&) {
         Close();
-        return BRVDLG_FAILURE;
+        return fail(BRVDLG_FAILURE, "out of memory");
     }
     return 0;
 }
@@ -241,6 +254,7 @@ void CBRVWrapper::PrepareSave(const QString& path, ISaveProgress* progress) {
     progress_ = progress;
     lastPosition_ = -1;
     saveResult_.store(0);
+    writeResult_.store(-1);
 }
 
 HRESULT CBRVWrapper::SaveAs(const QString& path) {
@@ -331,6 +345,7 @@ int CBRVWrapper::RunSave() {
             editor.SetProgressCallback(&CBRVWrapper::SaveProgressCallback, this);
             const FileLocator locator(destination);
             const ERROR_CREATEMOVFILE result = editor.CreateNewMovFile(locator, movie_.get());
+            writeResult_.store(result);
             written = result == CREATEMOVFILE_OK;
             mayHaveCreated = !existedBefore && result != CREATEMOVFILE_DESTINATION_EXISTS &&
                              result != CREATEMOVFILE_CREATE_FAILED &&

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "document/IBRVModuleWrapperNotify.h"
@@ -44,6 +45,8 @@ public:
     // an earlier movie open.
     int32_t Open(const QString& path);
     int32_t Close();
+    // Why the last Open failed, in the engine's words (empty after a success), for messages.
+    const std::string& GetOpenError() const { return openError_; }
     bool IsOpen() const { return movie_ != nullptr; }
 
     unsigned GetUnitCount() const;
@@ -86,6 +89,8 @@ public:
     bool CancelSave();
     // End code of the last save the worker finished: 1 written, 2 cancelled, 3 failed; 0 before.
     int LastSaveResult() const { return saveResult_.load(); }
+    // The engine's result of the last final write (-1 when it threw or never ran), for messages.
+    int32_t LastWriteResult() const { return writeResult_.load(); }
     QString GetDestinationPath() const { return destinationPath_; }
 
     // The position for a progress fraction: fraction × 100 truncated, kept within 0..100.
@@ -121,6 +126,8 @@ private:
     ISaveProgress* progress_ = nullptr;
     int lastPosition_ = -1;
     std::atomic<int> saveResult_{0};
+    std::atomic<int32_t> writeResult_{-1};
+    std::string openError_;
     QPointer<CSaveProgressDlg> dialog_;  // the dialog this document last handed itself to
 };
 

@@ -284,6 +284,7 @@ TEST_F(Save, AnExistingDestinationIsNeitherOverwrittenNorDeleted) {
     EXPECT_EQ(box->title, caption);
     EXPECT_EQ(box->icon, QMessageBox::Warning);
     EXPECT_EQ(document->LastSaveResult(), kSaveFailed);
+    EXPECT_EQ(document->LastWriteResult(), CREATEMOVFILE_DESTINATION_EXISTS);
     EXPECT_EQ(sink.calls.load(), 0);
     std::ifstream in(destination);
     std::string content;

@@ -45,7 +45,10 @@ void Poll(int timeoutMs, std::function<bool()> step) {
 std::shared_ptr<MessageBoxRecord> AnswerNextMessageBox(QMessageBox::StandardButton button,
                                                        int timeoutMs) {
     auto record = std::make_shared<MessageBoxRecord>();
-    Poll(timeoutMs, [record, button] {
+    std::weak_ptr<MessageBoxRecord> weak = record;
+    Poll(timeoutMs, [weak, button] {
+        const std::shared_ptr<MessageBoxRecord> record = weak.lock();
+        if (!record) return true;  // the caller no longer waits for it
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return false;
         record->seen = true;
@@ -67,7 +70,10 @@ std::shared_ptr<MessageBoxRecord> AnswerNextMessageBox(QMessageBox::StandardButt
 
 std::shared_ptr<bool> AnswerNextModal(std::function<void(QWidget*)> answer, int timeoutMs) {
     auto done = std::make_shared<bool>(false);
-    Poll(timeoutMs, [done, answer = std::move(answer)] {
+    std::weak_ptr<bool> weak = done;
+    Poll(timeoutMs, [weak, answer = std::move(answer)] {
+        const std::shared_ptr<bool> done = weak.lock();
+        if (!done) return true;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || qobject_cast<QMessageBox*>(modal)) {
             return false;

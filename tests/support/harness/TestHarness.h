@@ -22,14 +22,15 @@ struct MessageBoxRecord {
 
 // Arms a timer that waits for the next modal QMessageBox (QApplication::activeModalWidget) and
 // presses `button` on it, or closes it with Escape when the box lacks that button. The record is
-// filled when the box is answered. Gives up after `timeoutMs` (record.seen stays false). Call it
-// before the code that shows the box; the box's own event loop runs the timer.
+// filled when the box is answered. Gives up after `timeoutMs` (record.seen stays false), or as
+// soon as the caller drops the record, so an unanswered request never leaks into a later test.
+// Call it before the code that shows the box; the box's own event loop runs the timer.
 std::shared_ptr<MessageBoxRecord> AnswerNextMessageBox(QMessageBox::StandardButton button,
                                                        int timeoutMs = 10000);
 
 // Arms a timer that calls `answer` with the next active modal widget that is not a QMessageBox
 // box already being answered (for the system's own modal dialogs). Gives up after `timeoutMs`.
-// The returned flag turns true when `answer` was called.
+// The returned flag turns true when `answer` was called; dropping it cancels the request.
 std::shared_ptr<bool> AnswerNextModal(std::function<void(QWidget*)> answer, int timeoutMs = 10000);
 
 // Runs the event loop until `condition` is true or `timeoutMs` passes; returns the condition.

@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "dialog/CenterWindow.h"
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
 
@@ -189,36 +190,14 @@ void CSaveProgressDlg::InitDialog() {
 
 void CSaveProgressDlg::CenterOverOwner() {
     // Centred over the owner's frame, or in the work area when the owner is missing, hidden or
-    // minimised; then kept inside the work area. Halves truncate toward zero.
-    QScreen* screen = nullptr;
-    QRect reference;
+    // minimised. The owner is not the dialog's parent (see InitDialog), so the reference is
+    // chosen here and the arithmetic is the window framework's.
     const bool useOwner = owner_ != nullptr && owner_->isVisible() && !owner_->isMinimized();
-    if (useOwner) {
-        reference = owner_->frameGeometry();
-        screen = owner_->screen();
-    }
+    QScreen* screen = useOwner ? owner_->screen() : nullptr;
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();
     const QRect workArea = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
-    if (!useOwner) reference = workArea;
-
-    const QSize size = frameGeometry().size();
-    const int centerX = (reference.left() + reference.left() + reference.width()) / 2;
-    const int centerY = (reference.top() + reference.top() + reference.height()) / 2;
-    int left = centerX - size.width() / 2;
-    int top = centerY - size.height() / 2;
-    const int workRight = workArea.left() + workArea.width();
-    const int workBottom = workArea.top() + workArea.height();
-    if (left < workArea.left()) {
-        left = workArea.left();
-    } else if (left + size.width() > workRight) {
-        left = workRight - size.width();
-    }
-    if (top < workArea.top()) {
-        top = workArea.top();
-    } else if (top + size.height() > workBottom) {
-        top = workBottom - size.height();
-    }
-    move(left, top);
+    const QRect reference = useOwner ? owner_->frameGeometry() : workArea;
+    move(CenteredPosition(frameGeometry().size(), reference, workArea));
 }
 
 void CSaveProgressDlg::showEvent(QShowEvent* event) {

@@ -98,6 +98,8 @@ TEST(ClipEncoder, MotionJpegAndAacAndUnitsLookDifferent) {
     ASSERT_EQ(f1.size(), 30u);
     for (size_t i = 0; i < f0.size(); ++i) EXPECT_NE(f0[i], f1[i]);
     EXPECT_NE(f0[0], f0[1]);  // frames within a unit differ too
+    // Every frame has its duration, the last one included.
+    EXPECT_EQ(ProbeStreamEntry(dir / "u0.mov", "v:0", "duration"), "1.001000");
     // The AAC track holds about the unit's length of sound (priming aside).
     auto pcm = PcmS16(dir / "u0.mov");
     EXPECT_NEAR(double(pcm.size()) / 2 / 48000, 1.001, 0.03);

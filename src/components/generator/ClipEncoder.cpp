@@ -113,6 +113,10 @@ void Drain(Encoder& e, AVFormatContext* out, AVPacket* packet) {
             return;
         }
         Check(rc, "encoding failed");
+        // Some encoders (Motion JPEG) leave the duration open; the muxer would then give the
+        // clip's last frame no duration.
+        if (packet->duration == 0 && e.context->codec_type == AVMEDIA_TYPE_VIDEO)
+            packet->duration = 1;
         av_packet_rescale_ts(packet, e.context->time_base, e.stream->time_base);
         packet->stream_index = e.stream->index;
         Check(av_interleaved_write_frame(out, packet), "cannot write a packet");

@@ -345,4 +345,14 @@ TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 119)), 40.0);
 }
 
+TEST_F(PlayerTest, PaintsThePictureAboveItsControls) {
+    const auto movie = Movie(2, 30);
+    Open(movie);
+    Seek(15'000'000);
+    const QImage shot = player_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(320, 240 + CBRLPlayer::kControlBarHeight));
+    EXPECT_GE(brevio::mediatest::Psnr(shot.copy(0, 0, 320, 240), Expected(movie, 44)), 40.0);
+    EXPECT_FALSE(brevio::test::SaveScreenshot(player_.get(), QStringLiteral("player")).isEmpty());
+}
+
 }  // namespace

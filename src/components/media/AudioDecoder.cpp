@@ -16,7 +16,18 @@ namespace brevio::media {
 
 namespace {
 constexpr uint64_t kMaxPcmRead = 64 * 1024;
+
+// Ticks of mediaTime (time scale ts) plus frames (at rate), rounded down once.
+int64_t TicksOf(int64_t mediaTime, uint32_t ts, int64_t frames, int rate) {
+    if (ts == 0 || rate <= 0) return 0;
+    const Int128 num = (static_cast<Int128>(mediaTime) * rate + static_cast<Int128>(frames) * ts) *
+                       kTicksPerSecond;
+    const Int128 den = static_cast<Int128>(ts) * rate;
+    Int128 q = num / den;
+    if (num % den != 0 && num < 0) --q;
+    return static_cast<int64_t>(q);
 }
+}  // namespace
 
 std::unique_ptr<AudioDecoder> AudioDecoder::Create(std::shared_ptr<const MediaFile> file,
                                                    int outRate, int outChannels,
@@ -93,10 +104,9 @@ void AudioDecoder::Seek(int64_t ticks) {
         skipBytes_ =
             std::min<uint64_t>(static_cast<uint64_t>(frames) * track_->bytesPerFrame, s.size);
         skipBytes_ -= skipBytes_ % track_->bytesPerFrame;
-        nextPcmTicks_ = MediaToTicks(s.decodeTime - track_->editMediaTime, ts) +
-                        Rescale(static_cast<int64_t>(skipBytes_ / track_->bytesPerFrame),
-                                kTicksPerSecond, rate);
-        skipUntil_ = nextPcmTicks_;
+        pcmMediaStart_ = s.decodeTime - track_->editMediaTime;
+        pcmFrames_ = static_cast<int64_t>(skipBytes_ / track_->bytesPerFrame);
+        skipUntil_ = TicksOf(pcmMediaStart_, ts, pcmFrames_, static_cast<int>(rate));
     } else if (idx > 0) {
         --idx;  // one frame of run-up for the decoder's overlap
     }
@@ -160,19 +170,25 @@ bool AudioDecoder::SendNext() {
 
 bool AudioDecoder::Convert(const AVFrame* frame, std::vector<int16_t>& out, int64_t* startTicks) {
     const uint32_t ts = track_->mediaTimeScale;
-    int64_t begin = 0;
+    // The frame's start as media time plus a count of audio frames, so that ticks round once.
+    int64_t media = 0;
+    int64_t frames = 0;
     if (uncompressed_) {
-        begin = nextPcmTicks_;
-        nextPcmTicks_ += Rescale(frame->nb_samples, kTicksPerSecond, frame->sample_rate);
+        media = pcmMediaStart_;
+        frames = pcmFrames_;
+        pcmFrames_ += frame->nb_samples;
     } else {
-        const int64_t pts =
-            frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-        begin = MediaToTicks(pts - track_->editMediaTime, ts);
+        media = (frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp) -
+                track_->editMediaTime;
     }
+    const int64_t begin = TicksOf(media, ts, frames, frame->sample_rate);
+    // Drop the audio frames that end at or before the wanted start.
     int skip = 0;
     if (begin < skipUntil_) {
-        skip = static_cast<int>(std::min<int64_t>(
-            Rescale(skipUntil_ - begin, frame->sample_rate, kTicksPerSecond), frame->nb_samples));
+        while (skip < frame->nb_samples &&
+               TicksOf(media, ts, frames + skip + 1, frame->sample_rate) <= skipUntil_) {
+            ++skip;
+        }
     }
     if (skip >= frame->nb_samples) return false;
     const int inChannels = frame->ch_layout.nb_channels;
@@ -217,7 +233,7 @@ bool AudioDecoder::Convert(const AVFrame* frame, std::vector<int16_t>& out, int6
     const int made = swr_convert(swr_.get(), outData, capacity, in, inCount);
     if (made <= 0) return false;
     out.resize(static_cast<size_t>(made) * static_cast<size_t>(outChannels_));
-    *startTicks = begin + Rescale(skip, kTicksPerSecond, frame->sample_rate);
+    *startTicks = skip == 0 ? begin : TicksOf(media, ts, frames + skip, frame->sample_rate);
     return true;
 }
 

@@ -52,7 +52,8 @@ private:
     size_t next_ = 0;           // next sample reference to send
     uint64_t skipBytes_ = 0;    // bytes to drop from the next uncompressed read
     int64_t skipUntil_ = 0;     // movie ticks before which decoded audio is dropped
-    int64_t nextPcmTicks_ = 0;  // start of the next uncompressed block
+    int64_t pcmMediaStart_ = 0;  // uncompressed: media time of the reference read from
+    int64_t pcmFrames_ = 0;      // uncompressed: audio frames decoded since then
     bool flushSent_ = false;
 };
 

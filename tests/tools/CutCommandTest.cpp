@@ -297,6 +297,28 @@ TEST(CutCommand, BadArgumentsAndMoviesThatDoNotOpen) {
     EXPECT_FALSE(fs::exists(out2));
 }
 
+TEST(CutCommand, FailedWriteReportsSevenAndRemovesThePartialFile) {
+    MovieOptions o;
+    o.units = 3;
+    o.framesPerUnit = 90;
+    o.width = 320;
+    o.height = 240;
+    const auto source = MakeMovie(o);
+    ASSERT_GT(fs::file_size(source), 1'000'000u);
+    TempDir dir("cut");
+    // The file size limit makes the write fail part way (with SIGXFSZ ignored, write() fails).
+    const auto out = dir / "o.mov";
+    auto r = RunCommand({"sh", "-c",
+                         "ulimit -f 200; trap '' XFSZ; exec \"$0\" cut \"$1\" --remove 2 -o \"$2\"",
+                         BrevioBinary(), source.string(), out.string()});
+    EXPECT_EQ(r.exitCode, 7) << r.err;
+    EXPECT_NE(r.err, "");
+    EXPECT_FALSE(fs::exists(out));
+    // A folder that does not exist.
+    r = Brevio({"cut", source.string(), "--remove", "2", "-o", (dir / "no" / "o.mov").string()});
+    EXPECT_EQ(r.exitCode, 7) << r.err;
+}
+
 // Starts `brevio cut` with standard error in a file, interrupts it once the output file appears,
 // and returns its exit status.
 TEST(CutCommand, InterruptRemovesThePartialFile) {

@@ -5,6 +5,7 @@
 // post.
 #include <QEvent>
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,10 +16,23 @@ namespace brevio {
 // when that lies in Qt's user range (the custom messages 0x8001 to 0x8004 do); any other message
 // travels under one registered type (OtherMessagesType) so that it can never pass for one of Qt's
 // own events. Receivers dispatch on message(), never on type().
+//
+// The event is made on the posting thread and read and deleted on the window's thread. Qt's queue
+// hands it over under its own lock, which ThreadSanitizer cannot see inside an uninstrumented Qt;
+// the event therefore also publishes itself through an atomic that the receiving side acquires
+// (AcquirePosted at the top of event(), and the destructor), so the hand-over is visible to it.
 class WindowMessageEvent : public QEvent {
 public:
     WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
-        : QEvent(TypeFor(message)), message_(message), wParam_(wParam), lParam_(lParam) {}
+        : QEvent(TypeFor(message)), message_(message), wParam_(wParam), lParam_(lParam) {
+        handoff_.fetch_add(1, std::memory_order_release);
+    }
+    ~WindowMessageEvent() override { AcquirePosted(); }
+    WindowMessageEvent(const WindowMessageEvent&) = delete;
+    WindowMessageEvent& operator=(const WindowMessageEvent&) = delete;
+
+    // Call before looking at a received event that may be a posted message.
+    static void AcquirePosted() { (void)handoff_.load(std::memory_order_acquire); }
     uint32_t message() const { return message_; }
     uintptr_t wParam() const { return wParam_; }
     intptr_t lParam() const { return lParam_; }
@@ -32,6 +46,7 @@ public:
     static QEvent::Type OtherMessagesType();
 
 private:
+    static inline std::atomic<uint64_t> handoff_{0};
     uint32_t message_;
     uintptr_t wParam_;
     intptr_t lParam_;

@@ -30,6 +30,7 @@ public:
 
 protected:
     bool event(QEvent* event) override {
+        WindowMessageEvent::AcquirePosted();
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
             received.push_back(
                 {message->message(), message->wParam(), message->lParam(), event->type()});

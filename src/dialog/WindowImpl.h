@@ -11,6 +11,8 @@
 //  - an opaque background fill in paintEvent, then PaintContent (the flicker-free painting:
 //    Qt paints into a back buffer, so the window never shows a half-drawn state).
 // Use on the UI thread; only the handle may be used by other threads.
+// As in ATL, the members IsWindow() and PostMessage() hide the free functions of the same names
+// inside subclasses: write brevio::IsWindow(handle) there for another window's handle.
 #include <QAbstractButton>
 #include <QPaintEvent>
 #include <QPainter>

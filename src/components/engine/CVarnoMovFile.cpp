@@ -93,7 +93,7 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
                     if (!h) return fail(where + "referenced media: " + h.error());
                     DataSpace s;
                     s.fileSize = h->size();
-                    s.ranges.emplace_back(0, h->size());
+                    s.wholeFile = true;
                     externalSpaces.push_back(s);
                     samples.files.push_back(ext);
                     handles.push_back(std::move(*h));

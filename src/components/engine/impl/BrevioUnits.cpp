@@ -86,13 +86,16 @@ Result<UnitStructure> ReadUnits(const CVarnoMovFile::Impl& file) {
         info.start = int32_t(starts[u]);
         int64_t end = u + 1 < starts.size() ? starts[u + 1] : int64_t(model.duration);
         info.duration = int32_t(end - starts[u]);
-        int64_t target =
-            mediaTime + Rescale(starts[u] - emptyEdit, model.timeScale, vm.mediaTimeScale);
+        // Compared exactly: 2 * (pts - start) against one frame, both scaled to movie x media.
+        const Int128 start2 = Int128(2) * (starts[u] - emptyEdit) * vm.mediaTimeScale;
+        const Int128 frameScaled = Int128(frame) * model.timeScale;
+        auto offset2 = [&](uint32_t i) {
+            return Int128(2) * (pts(i) - mediaTime) * model.timeScale - start2;
+        };
         // The first sample in presentation order no earlier than half a frame before the start.
-        auto it = std::lower_bound(order.begin(), order.end(), target, [&](uint32_t i, int64_t t) {
-            return 2 * (pts(i) - t) < -frame;
-        });
-        if (it == order.end() || 2 * (pts(*it) - target) > frame)
+        auto it = std::lower_bound(order.begin(), order.end(), 0,
+                                   [&](uint32_t i, int) { return offset2(i) < -frameScaled; });
+        if (it == order.end() || offset2(*it) > frameScaled)
             return Fail("unit " + std::to_string(u + 1) + " has no video frame at its start");
         if (!video[*it].sync)
             return Fail("unit " + std::to_string(u + 1) + " does not begin on a key frame");

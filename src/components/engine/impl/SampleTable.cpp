@@ -6,7 +6,7 @@ namespace brevio::engine {
 
 bool DataSpace::Contains(uint64_t offset, uint64_t length) const {
     if (offset > fileSize || length > fileSize - offset) return false;
-    if (ranges.empty()) return true;
+    if (wholeFile) return true;
     // The last range starting at or before offset.
     auto it = std::upper_bound(ranges.begin(), ranges.end(), offset,
                                [](uint64_t o, const auto& r) { return o < r.first; });
@@ -16,7 +16,7 @@ bool DataSpace::Contains(uint64_t offset, uint64_t length) const {
 }
 
 uint64_t DataSpace::TotalBytes() const {
-    if (ranges.empty()) return fileSize;
+    if (wholeFile) return fileSize;
     uint64_t total = 0;
     for (const auto& r : ranges) total += r.second - r.first;
     return total;

@@ -14,6 +14,7 @@ namespace brevio::engine {
 struct DataSpace {
     uint64_t fileSize = 0;
     std::vector<std::pair<uint64_t, uint64_t>> ranges;  // [begin, end), ascending, disjoint
+    bool wholeFile = false;                             // any bytes of the file (ranges unused)
 
     bool Contains(uint64_t offset, uint64_t length) const;
     uint64_t TotalBytes() const;

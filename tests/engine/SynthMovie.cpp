@@ -1,5 +1,7 @@
 #include "SynthMovie.h"
 
+#include <fstream>
+
 #include "TestMovies.h"
 
 namespace brevio::enginetest {
@@ -151,27 +153,46 @@ std::vector<uint8_t> Moov(const SynthOptions& o, uint64_t dataStart) {
 
 }  // namespace
 
+std::vector<uint8_t> Build(const SynthOptions& o, size_t& gapAt);
+
 std::vector<uint8_t> BuildSynthMovie(const SynthOptions& o) {
+    size_t at = 0;
+    std::vector<uint8_t> b = Build(o, at);
+    if (o.gap) b.insert(b.begin() + std::ptrdiff_t(at), size_t(o.gap), 0);
+    return b;
+}
+
+std::vector<uint8_t> Build(const SynthOptions& o, size_t& gapAt) {
     std::vector<uint8_t> ftyp;
     PutType(ftyp, "qt  "), Put32(ftyp, 0x200), PutType(ftyp, "qt  ");
     std::vector<uint8_t> file = Box("ftyp", ftyp);
     const uint64_t dataBytes = uint64_t(o.frames) * o.sampleSize;
     const uint64_t mdatHeader = o.mdat64 ? 16 : 8;
     uint64_t moovSize = o.moovFirst ? Moov(o, 0).size() : 0;
-    uint64_t dataStart = file.size() + moovSize + (o.withMdat ? mdatHeader : 8);
+    uint64_t dataStart = file.size() + moovSize + (o.withMdat ? mdatHeader : 8) + o.gap;
     if (o.moovFirst) Append(file, Moov(o, dataStart));
     if (o.withMdat) {
         if (o.mdat64) {
-            Put32(file, 1), PutType(file, "mdat"), Put64(file, dataBytes + 16);
+            Put32(file, 1), PutType(file, "mdat"), Put64(file, dataBytes + 16 + o.gap);
         } else {
-            Put32(file, uint32_t(dataBytes + 8)), PutType(file, "mdat");
+            Put32(file, uint32_t(dataBytes + 8 + o.gap)), PutType(file, "mdat");
         }
     } else {
         Put32(file, uint32_t(dataBytes + 8)), PutType(file, "free");
     }
+    gapAt = file.size();
     for (uint64_t i = 0; i < dataBytes; ++i) file.push_back(uint8_t(i * 7));
     if (!o.moovFirst) Append(file, Moov(o, dataStart));
     return file;
+}
+
+void WriteSynthMovie(const std::filesystem::path& path, const SynthOptions& o) {
+    size_t at = 0;
+    std::vector<uint8_t> b = Build(o, at);
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(at));
+    f.seekp(std::streamoff(at + o.gap));
+    f.write(reinterpret_cast<const char*>(b.data() + at), std::streamsize(b.size() - at));
 }
 
 }  // namespace brevio::enginetest

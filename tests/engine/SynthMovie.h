@@ -3,6 +3,7 @@
 // one video track of `frames` samples at 10 per second (media time scale 10), a key frame
 // every `gop` samples, and a BRVU atom with a unit at every key frame.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,12 @@ struct SynthOptions {
     bool brvu = true;
     std::string externalUrl;  // non-empty: the track's data reference points there
     bool withMdat = true;
+    uint64_t gap = 0;  // zero bytes in mdat before the samples (written as a hole)
 };
 
 std::vector<uint8_t> BuildSynthMovie(const SynthOptions& options);
+
+// Writes the movie; a gap becomes a hole in a sparse file, so files past 4 GB cost little disk.
+void WriteSynthMovie(const std::filesystem::path& path, const SynthOptions& options);
 
 }  // namespace brevio::enginetest

@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <map>
 #include <sstream>
 
+#include "SynthMovie.h"
 #include "TestMovies.h"
 #include "engine/CBrevioMovFileEditor.h"
 #include "engine/CBrevioMovie.h"
@@ -385,6 +387,70 @@ TEST(Writer, ChapterMovieKeepsRemainingChapters) {
     RunCommand("ffprobe -v error -show_entries chapter=start_time -of csv=p=0 " + Quote(out),
                &chapters);
     EXPECT_EQ(chapters, "0.000000\n1.000000\n2.000000\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Writer, OffsetsPastFourGigabytesUseCo64) {
+    TempDir dir("writer");
+    SynthOptions o;
+    o.frames = 20;
+    o.mdat64 = true;
+    o.co64 = true;
+    o.gap = (uint64_t(1) << 32) + 12345;  // a hole: the file takes a few kilobytes on disk
+    fs::path src = dir / "big.mov";
+    WriteSynthMovie(src, o);
+    CVarnoMovFile file(FileLocator{src});
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    ASSERT_GT(file.GetSamples().tracks[0].samples[0].offset, uint64_t(1) << 32);
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+    ASSERT_TRUE(movie.SetEditingState({1, 3}));
+    CBrevioMovFileEditor editor(file);
+    fs::path ref = dir / "ref.mov";
+    ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator{ref}, &movie), CREATEMOVFILE_OK);
+    auto bytes = ReadFile(ref);
+    EXPECT_NE(FindAtomOffset(bytes, "co64"), std::string::npos);
+    EXPECT_EQ(FindAtomOffset(bytes, "stco"), std::string::npos);
+    CVarnoMovFile back(FileLocator{ref}, CVarnoMovFile::Purpose::Playback);
+    ASSERT_TRUE(back.IsValid()) << back.GetError();
+    const auto& a = file.GetSamples().tracks[0].samples;
+    const auto& b = back.GetSamples().tracks[0].samples;
+    ASSERT_EQ(b.size(), 10u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(b[i].offset, a[5 + i].offset);
+        EXPECT_EQ(b[5 + i].offset, a[15 + i].offset);
+    }
+}
+
+TEST(Writer, ReferenceMovieOfManyUnitsIsQuick) {
+    TempDir dir("writer");
+    SynthOptions o;
+    o.frames = 9000;
+    o.gop = 30;
+    o.samplesPerChunk = 30;
+    o.sampleSize = 8;
+    fs::path src = dir / "long.mov";
+    WriteSynthMovie(src, o);
+    CVarnoMovFile file(FileLocator{src});
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+    for (unsigned i = 0; i < 100; ++i) ASSERT_TRUE(movie.RemoveShootingUnit(i));
+    CBrevioMovFileEditor editor(file);
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(dir / "ref.mov"), &movie),
+              CREATEMOVFILE_OK);
+    auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    RecordProperty("reference_300_units_ms", std::to_string(ms));
+    EXPECT_LT(ms, 100.0);
+    CVarnoMovFile back(FileLocator(dir / "ref.mov"), CVarnoMovFile::Purpose::Playback);
+    CBrevioMovie again(&back);
+    ASSERT_TRUE(again.IsValid()) << again.GetError();
+    EXPECT_EQ(again.GetShootingUnitCount(), 200u);
+    EXPECT_EQ(again.GetTotalDuration(), 200 * 3000);
 }
 
 }  // namespace

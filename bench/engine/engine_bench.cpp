@@ -3,7 +3,8 @@
 //   engine_bench reference FILE [REPS]   reference movie of the movie less its second unit, vs the
 //                                        same libavformat opening
 //   engine_bench write FILE BREVIO [REPS] `brevio cut FILE --remove 2` vs `cp` and vs
-//                                        `ffmpeg -c copy`, plus the peak memory of brevio cut
+//                                        `ffmpeg -c copy`, plus the peak memory of brevio cut and
+//                                        of engine_cut (the same write linking only the engine)
 // Every input is read once before timing so that all candidates find it in the page cache.
 #include <fcntl.h>
 #include <spawn.h>
@@ -165,11 +166,12 @@ ChildRun Run(const std::vector<std::string>& argv) {
     return r;
 }
 
-int BenchWrite(const fs::path& path, const std::string& brevio, int reps) {
+int BenchWrite(const fs::path& path, const std::string& brevio, const std::string& engineCut,
+               int reps) {
     Warm(path);
     const fs::path out = path.parent_path() / (path.stem().string() + "-bench-out.mov");
     std::vector<double> engine, copy, remux;
-    long maxRss = 0;
+    long maxRss = 0, engineOnlyRss = 0, idleRss = 0;
     for (int i = 0; i < reps; ++i) {
         fs::remove(out);
         auto e = Run({brevio, "cut", path.string(), "--remove", "2", "-o", out.string()});
@@ -183,16 +185,28 @@ int BenchWrite(const fs::path& path, const std::string& brevio, int reps) {
                             .ms);
         fs::remove(out);
     }
+    engineOnlyRss = Run({engineCut, path.string(), out.string()}).maxRssKb;
+    fs::remove(out);
+    idleRss = Run({brevio, "--version"}).maxRssKb;
     const double e = Median(engine), c = Median(copy), f = Median(remux);
     std::printf(
-        "| final write (one unit removed) | %s | median of %d | %.0f ms | cp %.0f ms | %.2f |\n",
+        "| final write (one unit removed) | %s | brevio cut, median of %d | %.0f ms | cp %.0f ms | "
+        "%.2f |\n",
         Size(path).c_str(), reps, e, c, e / c);
     std::printf(
-        "| final write (one unit removed) | %s | median of %d | %.0f ms | ffmpeg -c copy %.0f ms | "
+        "| final write (one unit removed) | %s | brevio cut, median of %d | %.0f ms | ffmpeg -c "
+        "copy %.0f ms | "
         "%.2f |\n",
         Size(path).c_str(), reps, e, f, e / f);
-    std::printf("| peak memory of brevio cut | %s | ru_maxrss | %.1f MB | limit 32 MB | %.2f |\n",
-                Size(path).c_str(), double(maxRss) / 1024, double(maxRss) / 1024 / 32);
+    std::printf(
+        "| peak memory, engine only (engine_cut) | %s | ru_maxrss | %.1f MB | limit 32 MB | %.2f "
+        "|\n",
+        Size(path).c_str(), double(engineOnlyRss) / 1024, double(engineOnlyRss) / 1024 / 32);
+    std::printf(
+        "| peak memory, brevio cut | %s | ru_maxrss; brevio --version alone: %.1f MB | %.1f MB | "
+        "limit 32 MB | %.2f |\n",
+        Size(path).c_str(), double(idleRss) / 1024, double(maxRss) / 1024,
+        double(maxRss) / 1024 / 32);
     return 0;
 }
 
@@ -209,8 +223,10 @@ int main(int argc, char** argv) {
     const fs::path file = argv[2];
     if (what == "open") return BenchOpen(file, argc > 3 ? std::atoi(argv[3]) : 20);
     if (what == "reference") return BenchReference(file, argc > 3 ? std::atoi(argv[3]) : 20);
-    if (what == "write" && argc > 3)
-        return BenchWrite(file, argv[3], argc > 4 ? std::atoi(argv[4]) : 3);
+    if (what == "write" && argc > 3) {
+        const auto engineCut = (fs::path(argv[0]).parent_path() / "engine_cut").string();
+        return BenchWrite(file, argv[3], engineCut, argc > 4 ? std::atoi(argv[4]) : 3);
+    }
     std::fprintf(stderr, "engine_bench: unknown measurement '%s'\n", what.c_str());
     return 2;
 }

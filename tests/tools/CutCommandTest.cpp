@@ -297,6 +297,24 @@ TEST(CutCommand, BadArgumentsAndMoviesThatDoNotOpen) {
     EXPECT_FALSE(fs::exists(out2));
 }
 
+TEST(CutCommand, ShowsProgressOnATerminal) {
+    MovieOptions o;
+    o.units = 3;
+    o.framesPerUnit = 90;
+    o.width = 160;
+    o.height = 120;
+    const auto source = MakeMovie(o);
+    TempDir dir("cut");
+    // `script` runs the tool with a pseudo-terminal as its standard error.
+    const std::string command = BrevioBinary() + " cut '" + source.string() + "' --remove 2 -o '" +
+                                (dir / "o.mov").string() + "'";
+    auto r = RunCommand({"script", "-qec", command, "/dev/null"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("100%"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find('\r'), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "o.mov"));
+}
+
 TEST(CutCommand, FailedWriteReportsSevenAndRemovesThePartialFile) {
     MovieOptions o;
     o.units = 3;

@@ -54,7 +54,7 @@ const std::filesystem::path& Movie() {
                                      "-forced-idr",
                                      "1",
                                      "-force_key_frames",
-                                     "expr:eq(mod(n\\," + std::to_string(kFramesPerUnit) + ")\\,0)",
+                                     "expr:eq(mod(n," + std::to_string(kFramesPerUnit) + "),0)",
                                      "-frames:v",
                                      std::to_string(kUnits * kFramesPerUnit),
                                      "-f",
@@ -119,6 +119,35 @@ void BM_SixteenThumbnails(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SixteenThumbnails)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The parts of a thumbnail: decoding the unit-start frames alone, and the frame source's bytes.
+void BM_SixteenUnitStartDecodes(benchmark::State& state) {
+    auto file = brevio::media::MediaFile::Open(Movie());
+    for (auto _ : state) {
+        auto decoder = brevio::media::VideoDecoder::Create(file, 1);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            benchmark::DoNotOptimize(decoder->DecodeAt(UnitStart(unit)));
+        }
+    }
+}
+BENCHMARK(BM_SixteenUnitStartDecodes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_SixteenFrameSourceImages(benchmark::State& state) {
+    brevio::RegisterFrameSourceComponent();
+    for (auto _ : state) {
+        std::unique_ptr<brevio::IFrameSource> source;
+        brevio::ComponentRegistry::Instance().CreateAs(brevio::kFrameSourceName, source);
+        source->Open(QString::fromStdString(Movie().string()), 1);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            std::unique_ptr<brevio::IFrameData> frame;
+            std::vector<uint8_t> bytes;
+            source->GetFrame(UnitStart(unit), 0, &frame);
+            frame->GetImageBytes(&bytes);
+            benchmark::DoNotOptimize(bytes.data());
+        }
+    }
+}
+BENCHMARK(BM_SixteenFrameSourceImages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // The ffmpeg tool: one run with input seeking per frame, each writing a PNG.
 void BM_FfmpegSixteenFramesBySeeking(benchmark::State& state) {

@@ -1,6 +1,12 @@
 #include "CThumbnailMaker.h"
 
 #include <QPainter>
+#include <climits>
+
+#include <climits>
+#include "framesource/BmpWriter.h"
+
+#include "framesource/BmpWriter.h"
 
 HRESULT CThumbnailMaker::Open(const QString& path) {
     source_.reset();
@@ -33,13 +39,22 @@ HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
     HRESULT hr = source_->GetFrame(position, brevio::kFrameSourceFrameShown, &frame);
     if (FAILED(hr)) return hr;
     if (!frame) return E_FAIL;
-    std::vector<uint8_t> bytes;
-    hr = frame->GetImageBytes(&bytes);
+    hr = frame->GetImageBytes(&bytes_);
     if (FAILED(hr)) return hr;
 
+    // The frame source's own kind of bitmap is used in place; everything else goes through Qt's
+    // image readers. `decoded` may point into bytes_ and is used only within this call.
     QImage decoded;
-    const bool ok =
-        !bytes.empty() && decoded.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+    brevio::framesource::BmpView view;
+    bool ok = false;
+    if (brevio::framesource::PlainBmpView(bytes_.data(), bytes_.size(), view)) {
+        // Writable memory, so that painting from it never makes a private copy first.
+        uchar* pixels = bytes_.data() + (view.pixels - bytes_.data());
+        decoded = QImage(pixels, view.width, view.height, view.stride, QImage::Format_RGB32);
+        ok = !decoded.isNull();
+    } else if (!bytes_.empty() && bytes_.size() <= static_cast<size_t>(INT_MAX)) {
+        ok = decoded.loadFromData(bytes_.data(), static_cast<int>(bytes_.size()));
+    }
     hr = ok ? S_OK : E_FAIL;
 
     // The target is made anew whether or not the bytes decoded: a failure leaves it black.

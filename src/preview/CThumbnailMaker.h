@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "framesource/IFrameSource.h"
 #include "platform/HResult.h"
@@ -35,4 +36,5 @@ public:
 
 private:
     std::unique_ptr<brevio::IFrameSource> source_;
+    std::vector<uint8_t> bytes_;  // the last frame's bytes; kept for its memory
 };

@@ -9,6 +9,7 @@
 #include "engine/CBrevioMovFileEditor.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
+#include "framesource/BmpWriter.h"
 #include "framesource/CFrameSource.h"
 #include "testmovies/TestMovies.h"
 
@@ -89,6 +90,37 @@ TEST_P(FrameSourceH264, FramesMatchTheToolAtEveryKindOfPosition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, FrameSourceH264, ::testing::Bool());
+
+TEST(FrameSource, BitmapViewReadsExactlyWhatQtReads) {
+    tm::MovieOptions options;
+    options.units = 1;
+    options.framesPerUnit = 10;
+    options.width = 176;
+    options.height = 144;
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(tm::MakeMovie(options).string()), 1), S_OK);
+    std::unique_ptr<IFrameData> data;
+    ASSERT_EQ(source.GetFrame(4 * kFrameTicks, 0, &data), S_OK);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(data->GetImageBytes(&bytes), S_OK);
+    QImage qt;
+    ASSERT_TRUE(qt.loadFromData(bytes.data(), static_cast<int>(bytes.size()), "BMP"));
+    brevio::framesource::BmpView view;
+    ASSERT_TRUE(brevio::framesource::PlainBmpView(bytes.data(), bytes.size(), view));
+    const QImage direct(view.pixels, view.width, view.height, view.stride, QImage::Format_RGB32);
+    EXPECT_EQ(direct, qt.convertToFormat(QImage::Format_RGB32));
+
+    // Anything else is left to Qt: cut short, bottom-up rows, another depth.
+    EXPECT_FALSE(brevio::framesource::PlainBmpView(bytes.data(), bytes.size() - 1, view));
+    std::vector<uint8_t> other = bytes;
+    other[22] = 144;  // height +144: bottom-up
+    other[23] = other[24] = other[25] = 0;
+    EXPECT_FALSE(brevio::framesource::PlainBmpView(other.data(), other.size(), view));
+    other = bytes;
+    other[28] = 24;
+    EXPECT_FALSE(brevio::framesource::PlainBmpView(other.data(), other.size(), view));
+    EXPECT_FALSE(brevio::framesource::PlainBmpView(bytes.data(), 20, view));
+}
 
 TEST(FrameSource, MotionJpegGivesTheStoredJpeg) {
     tm::MovieOptions options;

@@ -8,15 +8,16 @@ namespace {
 
 class CFrameData : public IFrameData {
 public:
-    explicit CFrameData(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit CFrameData(std::shared_ptr<const std::vector<uint8_t>> bytes)
+        : bytes_(std::move(bytes)) {}
     HRESULT GetImageBytes(std::vector<uint8_t>* bytes) override {
         if (bytes == nullptr) return E_POINTER;
-        *bytes = bytes_;
+        bytes->assign(bytes_->begin(), bytes_->end());
         return S_OK;
     }
 
 private:
-    std::vector<uint8_t> bytes_;
+    std::shared_ptr<const std::vector<uint8_t>> bytes_;
 };
 
 bool LooksLikeJpeg(const std::vector<uint8_t>& b) {
@@ -46,15 +47,19 @@ HRESULT CFrameSource::GetFrame(int64_t position, int32_t flags,
     if (flags != kFrameSourceFrameShown) return E_INVALIDARG;
     if (!decoder_) return E_FAIL;
     const int index = decoder_->FrameIndexAt(position);
-    std::vector<uint8_t> bytes;
+    // The image buffer of the previous frame is reused once nobody holds that frame any more:
+    // a full-size bitmap is megabytes, and fresh memory costs a page fault per page.
+    if (!buffer_ || buffer_.use_count() > 1) buffer_ = std::make_shared<std::vector<uint8_t>>();
     if (decoder_->CodecId() == AV_CODEC_ID_MJPEG) {
         // A Motion JPEG sample is a JPEG image already: hand it out undecoded.
-        if (!decoder_->ReadFrameBytes(index, bytes) || !LooksLikeJpeg(bytes)) return E_FAIL;
+        if (!decoder_->ReadFrameBytes(index, *buffer_) || !LooksLikeJpeg(*buffer_)) return E_FAIL;
     } else {
         const AVFrame* decoded = decoder_->DecodeFrame(index);
-        if (decoded == nullptr || !framesource::EncodeBmp(decoded, scaler_, bytes)) return E_FAIL;
+        if (decoded == nullptr || !framesource::EncodeBmp(decoded, scaler_, *buffer_)) {
+            return E_FAIL;
+        }
     }
-    frame->reset(new CFrameData(std::move(bytes)));
+    frame->reset(new CFrameData(buffer_));
     return S_OK;
 }
 

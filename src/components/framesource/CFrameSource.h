@@ -2,6 +2,7 @@
 // The frame source over FFmpeg decoding. Meant for one thread at a time (each thumbnail worker
 // makes its own).
 #include <memory>
+#include <vector>
 
 #include "IFrameSource.h"
 #include "media/FrameScaler.h"
@@ -17,6 +18,7 @@ public:
 private:
     std::unique_ptr<media::VideoDecoder> decoder_;
     media::FrameScaler scaler_;
+    std::shared_ptr<std::vector<uint8_t>> buffer_;
 };
 
 }  // namespace brevio

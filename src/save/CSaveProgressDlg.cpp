@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "dialog/CenterWindow.h"
+#include "dialog/DialogUnits.h"
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
 
@@ -26,41 +27,10 @@ constexpr uint32_t kMessageStringId = 156;
 // The dialog's layout in dialog units, converted with the dialog font.
 constexpr int kDialogWidthDlu = 257;
 constexpr int kDialogHeightDlu = 100;
-struct ItemRect {
-    int x, y, cx, cy;
-};
-constexpr ItemRect kProgressRect{15, 60, 224, 14};
-constexpr ItemRect kCancelRect{94, 75, 72, 18};
-constexpr ItemRect kMessageRect{16, 38, 227, 22};
-constexpr ItemRect kFileNameRect{15, 7, 235, 19};
-
-// MulDiv: a * b / c rounded to the nearest integer, halves away from zero.
-int MulDiv(int a, int b, int c) {
-    const int64_t product = int64_t(a) * b;
-    const int64_t half = c / 2;
-    return int((product >= 0 ? product + half : product - half) / c);
-}
-
-// Dialog base units of a font: the average width of the Latin letters, rounded, and the height.
-struct BaseUnits {
-    int x = 1;
-    int y = 1;
-};
-
-BaseUnits DialogBaseUnits(const QFont& font) {
-    const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    BaseUnits units;
-    units.x = std::max(1, (width / 26 + 1) / 2);
-    units.y = std::max(1, metrics.height());
-    return units;
-}
-
-QRect ToPixels(const ItemRect& r, const BaseUnits& units) {
-    return QRect(MulDiv(r.x, units.x, 4), MulDiv(r.y, units.y, 8), MulDiv(r.cx, units.x, 4),
-                 MulDiv(r.cy, units.y, 8));
-}
+constexpr QRect kProgressRect(15, 60, 224, 14);
+constexpr QRect kCancelRect(94, 75, 72, 18);
+constexpr QRect kMessageRect(16, 38, 227, 22);
+constexpr QRect kFileNameRect(15, 7, 235, 19);
 
 QString ItemName(int id) {
     return QStringLiteral("item%1").arg(id);
@@ -104,11 +74,9 @@ CSaveProgressDlg::~CSaveProgressDlg() {
 }
 
 void CSaveProgressDlg::BuildItems() {
-    QFont font(QStringLiteral("MS Shell Dlg"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(8);
+    const QFont font = DialogTemplateFont();
     setFont(font);
-    const BaseUnits units = DialogBaseUnits(font);
+    const DialogUnits units(font);
 
     // Items in template order: 1001, 2, 1005, 1004 (also the tab order).
     progress_ = new QProgressBar(this);
@@ -116,27 +84,27 @@ void CSaveProgressDlg::BuildItems() {
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
-    progress_->setGeometry(ToPixels(kProgressRect, units));
+    progress_->setGeometry(units.ToPixels(kProgressRect));
 
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setObjectName(ItemName(kCancelId));
     cancel_->setDefault(true);
-    cancel_->setGeometry(ToPixels(kCancelRect, units));
+    cancel_->setGeometry(units.ToPixels(kCancelRect));
     connect(cancel_, &QPushButton::clicked, this, [this] { OnCommand(kCancelId); });
 
     message_ = new QLabel(this);
     message_->setObjectName(ItemName(kMessageId));
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    message_->setGeometry(ToPixels(kMessageRect, units));
+    message_->setGeometry(units.ToPixels(kMessageRect));
 
     fileName_ = new QLabel(this);
     fileName_->setObjectName(ItemName(kFileNameId));
     fileName_->setWordWrap(true);
     fileName_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    fileName_->setGeometry(ToPixels(kFileNameRect, units));
+    fileName_->setGeometry(units.ToPixels(kFileNameRect));
 
-    setFixedSize(MulDiv(kDialogWidthDlu, units.x, 4), MulDiv(kDialogHeightDlu, units.y, 8));
+    setFixedSize(units.ToPixels(QSize(kDialogWidthDlu, kDialogHeightDlu)));
 }
 
 HRESULT CSaveProgressDlg::SetPath(const QString& path) {

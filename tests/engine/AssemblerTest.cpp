@@ -40,7 +40,7 @@ std::vector<uint8_t> Pcm(const fs::path& p) {
     return b;
 }
 
-class AssemblerFixture : public ::testing::Test {
+class EngineAssemblerFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir("assemble");
@@ -61,10 +61,10 @@ protected:
     static TempDir* dir_;
     static std::vector<fs::path> clips_;
 };
-TempDir* AssemblerFixture::dir_ = nullptr;
-std::vector<fs::path> AssemblerFixture::clips_;
+TempDir* EngineAssemblerFixture::dir_ = nullptr;
+std::vector<fs::path> EngineAssemblerFixture::clips_;
 
-TEST_F(AssemblerFixture, UnitsFromClips) {
+TEST_F(EngineAssemblerFixture, UnitsFromClips) {
     fs::path out = *dir_ / "units.mov";
     AssembleResult r = AssembleMovie(clips_, out, {});
     ASSERT_EQ(r.code, CREATEMOVFILE_OK) << r.error;
@@ -95,7 +95,7 @@ TEST_F(AssemblerFixture, UnitsFromClips) {
     EXPECT_TRUE(Pcm(out) == audio);
 }
 
-TEST_F(AssemblerFixture, ChapterMovie) {
+TEST_F(EngineAssemblerFixture, ChapterMovie) {
     fs::path out = *dir_ / "chapters.mov";
     AssembleOptions options;
     options.chapters = true;
@@ -116,7 +116,7 @@ TEST_F(AssemblerFixture, ChapterMovie) {
         "0.000000,Start\n1.000000,Chapter 2\n1.600000,结束\n");
 }
 
-TEST_F(AssemblerFixture, Refusals) {
+TEST_F(EngineAssemblerFixture, Refusals) {
     fs::path out = *dir_ / "refused.mov";
     EXPECT_NE(AssembleMovie({}, out, {}).code, CREATEMOVFILE_OK);
     // A clip with another picture size.
@@ -139,7 +139,7 @@ TEST_F(AssemblerFixture, Refusals) {
     EXPECT_EQ(ReadFile(out), (std::vector<uint8_t>{'x'}));
 }
 
-TEST(Assembler, AacClipsStayInStep) {
+TEST(EngineAssembler, AacClipsStayInStep) {
     TempDir dir("assemble");
     std::vector<fs::path> clips;
     for (int i = 0; i < 4; ++i) {

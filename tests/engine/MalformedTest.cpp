@@ -59,7 +59,7 @@ private:
     int n_ = 0;
 };
 
-TEST(Malformed, EmptyMissingAndFolder) {
+TEST(EngineMalformed, EmptyMissingAndFolder) {
     TempDir dir("malformed");
     WriteFile(dir / "empty.mov", {});
     CVarnoMovFile empty(FileLocator(dir / "empty.mov"));
@@ -75,7 +75,7 @@ TEST(Malformed, EmptyMissingAndFolder) {
     EXPECT_FALSE(movie.IsValid());
 }
 
-TEST(Malformed, SynthVariantsAreRead) {
+TEST(EngineMalformed, SynthVariantsAreRead) {
     Files f;
     for (int variant = 0; variant < 16; ++variant) {
         SynthOptions o;
@@ -111,7 +111,7 @@ TEST(Malformed, SynthVariantsAreRead) {
     EXPECT_TRUE(f.Brevio(b));
 }
 
-TEST(Malformed, TruncatedRealMovieIsInvalidAtEveryLength) {
+TEST(EngineMalformed, TruncatedRealMovieIsInvalidAtEveryLength) {
     TempDir dir("malformed");
     for (bool faststart : {false, true}) {
         MovieSpec spec;
@@ -136,7 +136,7 @@ TEST(Malformed, TruncatedRealMovieIsInvalidAtEveryLength) {
     }
 }
 
-TEST(Malformed, RandomBytesAndMutations) {
+TEST(EngineMalformed, RandomBytesAndMutations) {
     Files f;
     std::mt19937 rng(1234);
     for (int i = 0; i < 200; ++i) {
@@ -164,7 +164,7 @@ struct Damage {
     std::function<void(std::vector<uint8_t>&)> apply;
 };
 
-TEST(Malformed, DamagedTablesAreRefused) {
+TEST(EngineMalformed, DamagedTablesAreRefused) {
     auto at = [](const std::vector<uint8_t>& b, const char* type) {
         size_t o = FindAtomOffset(b, type);
         EXPECT_NE(o, std::string::npos) << type;
@@ -237,7 +237,7 @@ TEST(Malformed, DamagedTablesAreRefused) {
     }
 }
 
-TEST(Malformed, BrokenUnitsAreNotBrevio) {
+TEST(EngineMalformed, BrokenUnitsAreNotBrevio) {
     Files f;
     SynthOptions o;
     o.frames = 20;
@@ -268,7 +268,7 @@ TEST(Malformed, BrokenUnitsAreNotBrevio) {
     EXPECT_FALSE(f.Brevio(BuildSynthMovie(o)));
 }
 
-TEST(Malformed, ExternalDataReferences) {
+TEST(EngineMalformed, ExternalDataReferences) {
     Files f;
     fs::path media = f.dir() / "media.bin";
     SynthOptions self;
@@ -299,7 +299,7 @@ TEST(Malformed, ExternalDataReferences) {
     EXPECT_TRUE(f.Valid(BuildSynthMovie(o), CVarnoMovFile::Purpose::Playback));
 }
 
-TEST(Malformed, LargeTablesOpenQuickly) {
+TEST(EngineMalformed, LargeTablesOpenQuickly) {
     Files f;
     SynthOptions o;
     o.frames = 9000;  // 300 units of 30 frames

@@ -18,7 +18,7 @@ const TrackSamples* FindTrack(const brevio::engine::MovieSamples& s, TrackKind k
     return nullptr;
 }
 
-TEST(Reader, PcmMovieTracksAndSamples) {
+TEST(EngineReader, PcmMovieTracksAndSamples) {
     TempDir dir("reader");
     MovieSpec spec;
     spec.unitSeconds = {1.0, 1.5};
@@ -76,7 +76,7 @@ TEST(Reader, PcmMovieTracksAndSamples) {
         for (const auto& r : t.samples) EXPECT_LE(r.offset + r.size, size);
 }
 
-TEST(Reader, AacMovieWithMoovFirst) {
+TEST(EngineReader, AacMovieWithMoovFirst) {
     TempDir dir("reader");
     MovieSpec spec;
     spec.audio = MovieSpec::Audio::Aac;
@@ -101,7 +101,7 @@ TEST(Reader, AacMovieWithMoovFirst) {
     EXPECT_GT(a->samples.front().offset, FindAtomOffset(bytes, "moov"));
 }
 
-TEST(Reader, ChapterMovieTitles) {
+TEST(EngineReader, ChapterMovieTitles) {
     TempDir dir("reader");
     MovieSpec spec;
     spec.chapters = true;
@@ -117,7 +117,7 @@ TEST(Reader, ChapterMovieTitles) {
     EXPECT_EQ(movie->GetChapterTitles(), spec.titles);
 }
 
-TEST(Reader, PlainMovieHasNoChapters) {
+TEST(EngineReader, PlainMovieHasNoChapters) {
     TempDir dir("reader");
     MovieSpec spec;
     spec.brvu = false;

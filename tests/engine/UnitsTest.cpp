@@ -16,7 +16,7 @@ std::vector<unsigned> State(const CBrevioMovie& m) {
     return s;
 }
 
-class UnitsFixture : public ::testing::Test {
+class EngineUnitsFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir("units");
@@ -27,9 +27,9 @@ protected:
     static void TearDownTestSuite() { delete dir_; }
     static TempDir* dir_;
 };
-TempDir* UnitsFixture::dir_ = nullptr;
+TempDir* EngineUnitsFixture::dir_ = nullptr;
 
-TEST_F(UnitsFixture, UnitsFromBrvu) {
+TEST_F(EngineUnitsFixture, UnitsFromBrvu) {
     CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     CBrevioMovie movie(&file);
@@ -50,7 +50,7 @@ TEST_F(UnitsFixture, UnitsFromBrvu) {
     EXPECT_FALSE(file.GetVarnoMovie()->HasChapter());
 }
 
-TEST_F(UnitsFixture, RemoveAndRestoreUnits) {
+TEST_F(EngineUnitsFixture, RemoveAndRestoreUnits) {
     CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid()) << movie.GetError();
@@ -80,7 +80,7 @@ TEST_F(UnitsFixture, RemoveAndRestoreUnits) {
     EXPECT_EQ(movie.GetShootingUnit(4).GetCurrentStartTime(), 4000);
 }
 
-TEST_F(UnitsFixture, SetEditingStateRefusesBadStates) {
+TEST_F(EngineUnitsFixture, SetEditingStateRefusesBadStates) {
     CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid());
@@ -97,7 +97,7 @@ TEST_F(UnitsFixture, SetEditingStateRefusesBadStates) {
     EXPECT_EQ(s, (std::vector<unsigned>{9, 1, 4}));
 }
 
-TEST(Units, ChapterMovie) {
+TEST(EngineUnits, ChapterMovie) {
     TempDir dir("units");
     MovieSpec spec;
     spec.unitSeconds = {1.0, 2.0, 1.5};
@@ -115,7 +115,7 @@ TEST(Units, ChapterMovie) {
     EXPECT_TRUE(file.GetVarnoMovie()->HasChapter());
 }
 
-TEST(Units, NotBrevio) {
+TEST(EngineUnits, NotBrevio) {
     TempDir dir("units");
     MovieSpec spec;
     spec.brvu = false;

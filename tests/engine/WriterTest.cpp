@@ -85,7 +85,7 @@ std::vector<int32_t> Starts(const CBrevioMovie& m) {
     return s;
 }
 
-class WriterFixture : public ::testing::Test {
+class EngineWriterFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir("writer");
@@ -157,31 +157,31 @@ protected:
     static std::vector<Frame> sourceFrames_;
     static std::vector<uint8_t> sourcePcm_;
 };
-TempDir* WriterFixture::dir_ = nullptr;
-MovieSpec WriterFixture::spec_;
-std::vector<Frame> WriterFixture::sourceFrames_;
-std::vector<uint8_t> WriterFixture::sourcePcm_;
+TempDir* EngineWriterFixture::dir_ = nullptr;
+MovieSpec EngineWriterFixture::spec_;
+std::vector<Frame> EngineWriterFixture::sourceFrames_;
+std::vector<uint8_t> EngineWriterFixture::sourcePcm_;
 
-TEST_F(WriterFixture, CutFirstUnit) {
+TEST_F(EngineWriterFixture, CutFirstUnit) {
     CheckCut({1, 2, 3, 4}, "first");
 }
-TEST_F(WriterFixture, CutMiddleUnits) {
+TEST_F(EngineWriterFixture, CutMiddleUnits) {
     CheckCut({0, 3, 4}, "middle");
 }
-TEST_F(WriterFixture, CutLastUnit) {
+TEST_F(EngineWriterFixture, CutLastUnit) {
     CheckCut({0, 1, 2, 3}, "last");
 }
-TEST_F(WriterFixture, KeepScatteredUnits) {
+TEST_F(EngineWriterFixture, KeepScatteredUnits) {
     CheckCut({1, 3}, "scattered");
 }
-TEST_F(WriterFixture, KeepEverything) {
+TEST_F(EngineWriterFixture, KeepEverything) {
     CheckCut({0, 1, 2, 3, 4}, "all");
 }
-TEST_F(WriterFixture, KeepOnlyLast) {
+TEST_F(EngineWriterFixture, KeepOnlyLast) {
     CheckCut({4}, "onlylast");
 }
 
-TEST_F(WriterFixture, ReferenceMovieHoldsTheSameSamples) {
+TEST_F(EngineWriterFixture, ReferenceMovieHoldsTheSameSamples) {
     CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid());
@@ -212,8 +212,10 @@ TEST_F(WriterFixture, ReferenceMovieHoldsTheSameSamples) {
     auto bytesOf = [](const brevio::engine::MovieSamples& s,
                       const brevio::engine::TrackSamples& t) {
         std::vector<uint8_t> all;
+        std::map<uint32_t, std::vector<uint8_t>> files;
         for (const auto& r : t.samples) {
-            auto f = ReadFile(s.files[r.file]);
+            if (!files.count(r.file)) files[r.file] = ReadFile(s.files[r.file]);
+            const auto& f = files[r.file];
             all.insert(all.end(), f.begin() + std::ptrdiff_t(r.offset),
                        f.begin() + std::ptrdiff_t(r.offset + r.size));
         }
@@ -247,7 +249,7 @@ EBrevioMovFileEditorProgressCallbackResult Record(
     return fraction >= log->cancelAt ? BrevioMovFileEditorCancel : BrevioMovFileEditorContinue;
 }
 
-TEST_F(WriterFixture, ProgressAndCancel) {
+TEST_F(EngineWriterFixture, ProgressAndCancel) {
     CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.RemoveShootingUnit(1));
@@ -277,7 +279,7 @@ TEST_F(WriterFixture, ProgressAndCancel) {
     }
 }
 
-TEST_F(WriterFixture, RefusesExistingDestinationAndBadArguments) {
+TEST_F(EngineWriterFixture, RefusesExistingDestinationAndBadArguments) {
     CVarnoMovFile file(FileLocator(*dir_ / "pcm.mov"));
     CBrevioMovie movie(&file);
     CBrevioMovFileEditor editor(file);
@@ -301,7 +303,7 @@ TEST_F(WriterFixture, RefusesExistingDestinationAndBadArguments) {
               CREATEMOVFILE_OK);
 }
 
-TEST_F(WriterFixture, WriteFailureIsReported) {
+TEST_F(EngineWriterFixture, WriteFailureIsReported) {
     // A file size limit makes the write fail part-way, as a full disk would.
     fs::path out = *dir_ / "limited.mov";
     pid_t pid = ::fork();
@@ -323,7 +325,7 @@ TEST_F(WriterFixture, WriteFailureIsReported) {
     EXPECT_TRUE(fs::exists(out)) << "the partial file is left for the caller";
 }
 
-TEST(Writer, AacMovieStaysInStep) {
+TEST(EngineWriter, AacMovieStaysInStep) {
     TempDir dir("writer");
     MovieSpec spec;
     spec.audio = MovieSpec::Audio::Aac;
@@ -358,7 +360,7 @@ TEST(Writer, AacMovieStaysInStep) {
     }
 }
 
-TEST(Writer, ChapterMovieKeepsRemainingChapters) {
+TEST(EngineWriter, ChapterMovieKeepsRemainingChapters) {
     TempDir dir("writer");
     MovieSpec spec;
     spec.chapters = true;
@@ -393,7 +395,7 @@ TEST(Writer, ChapterMovieKeepsRemainingChapters) {
 
 namespace {
 
-TEST(Writer, OffsetsPastFourGigabytesUseCo64) {
+TEST(EngineWriter, OffsetsPastFourGigabytesUseCo64) {
     TempDir dir("writer");
     SynthOptions o;
     o.frames = 20;
@@ -425,7 +427,7 @@ TEST(Writer, OffsetsPastFourGigabytesUseCo64) {
     }
 }
 
-TEST(Writer, ReferenceMovieOfManyUnitsIsQuick) {
+TEST(EngineWriter, ReferenceMovieOfManyUnitsIsQuick) {
     TempDir dir("writer");
     SynthOptions o;
     o.frames = 9000;

@@ -9,6 +9,7 @@ using namespace brevio::enginetest;
 using brevio::engine::FourCC;
 using brevio::engine::TrackKind;
 using brevio::engine::TrackSamples;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -128,6 +129,55 @@ TEST(EngineReader, PlainMovieHasNoChapters) {
     EXPECT_FALSE(file.GetVarnoMovie()->HasChapter());
     EXPECT_EQ(file.GetVarnoMovie()->GetChapterCount(), 0u);
     EXPECT_TRUE(file.GetVarnoMovie()->GetChapterTitles().empty());
+}
+
+}  // namespace
+
+namespace {
+
+struct PcmCase {
+    const char* codec;
+    const char* format;
+    uint16_t bits;
+    bool bigEndian;
+    bool floating;
+};
+
+TEST(EngineReader, UncompressedAudioDescriptions) {
+    TempDir dir("reader");
+    const PcmCase cases[] = {
+        {"pcm_s16be", "twos", 16, true, false},  {"pcm_s16le", "sowt", 16, false, false},
+        {"pcm_s24le", "in24", 24, false, false}, {"pcm_s24be", "in24", 24, true, false},
+        {"pcm_s32be", "in32", 32, true, false},  {"pcm_f32le", "fl32", 32, false, true},
+        {"pcm_f64be", "fl64", 64, true, true},   {"pcm_u8", "raw ", 8, true, false},
+    };
+    for (const PcmCase& c : cases) {
+        SCOPED_TRACE(c.codec);
+        fs::path p = dir / (std::string(c.codec) + ".mov");
+        std::string out;
+        ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
+                             "sine=sample_rate=44100:duration=0.5 -ac 2 -c:a " +
+                                 std::string(c.codec) + " -f mov " + Quote(p),
+                             &out),
+                  0)
+            << out;
+        CVarnoMovFile file(FileLocator{p});
+        ASSERT_TRUE(file.IsValid()) << file.GetError();
+        const TrackSamples* a = FindTrack(file.GetSamples(), TrackKind::Audio);
+        ASSERT_NE(a, nullptr);
+        char fmt[5] = {char(a->format >> 24), char(a->format >> 16), char(a->format >> 8),
+                       char(a->format), 0};
+        EXPECT_STREQ(fmt, c.format);
+        EXPECT_EQ(a->channels, 2);
+        EXPECT_EQ(a->sampleRate, 44100u);
+        EXPECT_EQ(a->bitsPerSample, c.bits);
+        EXPECT_EQ(a->bigEndian, c.bigEndian);
+        EXPECT_EQ(a->floatingPoint, c.floating);
+        EXPECT_EQ(a->bytesPerFrame, 2u * c.bits / 8);
+        uint64_t frames = 0;
+        for (const auto& s : a->samples) frames += s.size / a->bytesPerFrame;
+        EXPECT_EQ(frames, 22050u);
+    }
 }
 
 }  // namespace

@@ -297,6 +297,11 @@ TEST_F(EngineWriterFixture, RefusesExistingDestinationAndBadArguments) {
     EXPECT_EQ(editor.CreateNewMovFile(FileLocator(*dir_ / "x.mov"), &otherMovie),
               CREATEMOVFILE_INVALID_ARGUMENT);
     EXPECT_FALSE(fs::exists(*dir_ / "x.mov"));
+    // The reference movie never replaces the movie it refers to.
+    auto before = fs::file_size(*dir_ / "pcm.mov");
+    EXPECT_EQ(editor.CreateReferenceMovFile(FileLocator(*dir_ / "pcm.mov"), &movie),
+              CREATEMOVFILE_INVALID_ARGUMENT);
+    EXPECT_EQ(fs::file_size(*dir_ / "pcm.mov"), before);
     EXPECT_NE(editor.CreateNewMovFile(FileLocator(*dir_ / "no-such-dir" / "x.mov"), &movie),
               CREATEMOVFILE_OK);
     EXPECT_NE(editor.CreateReferenceMovFile(FileLocator(*dir_ / "no-such-dir" / "x.mov"), &movie),

@@ -1,6 +1,8 @@
 #include "engine/CBrevioMovFileEditor.h"
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "engine/impl/EditPlan.h"
 #include "engine/impl/FileImpl.h"
@@ -37,6 +39,12 @@ ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocat
         SourceFiles sources;
         if (auto rc = Prepare(file_, destination, movie, out, sources); rc != CREATEMOVFILE_OK)
             return rc;
+        // Replacing a file the movie reads from would destroy the media it points to.
+        for (const auto& source : sources.paths) {
+            std::error_code ec;
+            if (std::filesystem::equivalent(source, destination.GetPath(), ec) && !ec)
+                return CREATEMOVFILE_INVALID_ARGUMENT;
+        }
         std::string error;
         return WriteReferenceMovie(out, sources, destination.GetPath(), error);
     } catch (const std::bad_alloc&) {

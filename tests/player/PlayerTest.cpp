@@ -242,6 +242,24 @@ TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, PlayerSeekTest, ::testing::Bool());
 
+TEST_F(PlayerTest, PlaysMotionJpegWithAacSound) {
+    tm::MovieOptions options;
+    options.units = 2;
+    options.framesPerUnit = 15;
+    options.mjpeg = true;
+    options.audio = tm::Audio::Aac;
+    const auto movie = tm::MakeMovie(options);
+    Open(movie);
+    Seek(20 * kFrameTicks + 1000);
+    // Full-range JPEG colours: compared with the tool's own conversion to RGB.
+    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(),
+                                      brevio::mediatest::FfmpegFrameRgb(movie, 20, 320, 240)),
+              35.0);
+    ASSERT_EQ(player_->Play(), S_OK);
+    ASSERT_TRUE(WaitForStates(3, 15000));
+    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 6}));
+}
+
 TEST_F(PlayerTest, SeekBarPressAndRelease) {
     const auto movie = Movie(2, 90);
     Open(movie);

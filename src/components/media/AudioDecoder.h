@@ -49,9 +49,9 @@ private:
     int swrInFormat_ = -1;
     int swrInChannels_ = 0;
 
-    size_t next_ = 0;           // next sample reference to send
-    uint64_t skipBytes_ = 0;    // bytes to drop from the next uncompressed read
-    int64_t skipUntil_ = 0;     // movie ticks before which decoded audio is dropped
+    size_t next_ = 0;            // next sample reference to send
+    uint64_t skipBytes_ = 0;     // bytes to drop from the next uncompressed read
+    int64_t skipUntil_ = 0;      // movie ticks before which decoded audio is dropped
     int64_t pcmMediaStart_ = 0;  // uncompressed: media time of the reference read from
     int64_t pcmFrames_ = 0;      // uncompressed: audio frames decoded since then
     bool flushSent_ = false;

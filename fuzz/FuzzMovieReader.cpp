@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the movie reader as a file, then exercises units, sample access,
 // editing and the planning and building of the cut movie's atoms.
+#include <stdlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CBrevioMovFileEditor.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
@@ -58,8 +60,34 @@ void Exercise(const CVarnoMovFile& file) {
     }
     auto moov = brevio::engine::BuildMoov(*plan, layout);
     if (!moov || moov->size() < 8) return;
-    auto reparsed = brevio::engine::ParseMovie(brevio::engine::Bytes(moov->data() + 8, moov->size() - 8));
+    auto reparsed =
+        brevio::engine::ParseMovie(brevio::engine::Bytes(moov->data() + 8, moov->size() - 8));
     if (!reparsed) __builtin_trap();  // the writer must produce what the reader accepts
+
+    // Write both movies; what the engine writes from a valid movie must open as the same
+    // Brevio movie again.
+    static const std::string dir = [] {
+        char templ[] = "/tmp/brevio-fuzz-XXXXXX";
+        return std::string(::mkdtemp(templ) ? templ : "/tmp");
+    }();
+    const std::string final = dir + "/final.mov", reference = dir + "/reference.mov";
+    ::unlink(final.c_str());
+    CBrevioMovFileEditor editor(file);
+    if (editor.CreateNewMovFile(FileLocator{final}, &brevio) == CREATEMOVFILE_OK) {
+        CVarnoMovFile written(FileLocator{final});
+        CBrevioMovie again(&written);
+        if (!again.IsValid() || again.GetShootingUnitCount() != brevio.GetShootingUnitCount() ||
+            again.GetTotalDuration() != brevio.GetTotalDuration())
+            __builtin_trap();
+    }
+    ::unlink(final.c_str());
+    if (editor.CreateReferenceMovFile(FileLocator{reference}, &brevio) == CREATEMOVFILE_OK) {
+        CVarnoMovFile written(FileLocator{reference}, CVarnoMovFile::Purpose::Playback);
+        CBrevioMovie again(&written);
+        if (!again.IsValid() || again.GetShootingUnitCount() != brevio.GetShootingUnitCount())
+            __builtin_trap();
+    }
+    ::unlink(reference.c_str());
 }
 
 }  // namespace

@@ -48,6 +48,9 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
         }
     }
     if (!moov) return fail("no movie atom");
+    // Sample tables of even very long movies take a few tens of megabytes.
+    constexpr uint64_t kMaxMovieAtom = 256ull * 1024 * 1024;
+    if (moov->size > kMaxMovieAtom) return fail("movie atom too large");
     auto moovBytes =
         self.ReadVector(moov->offset + moov->headerSize, size_t(moov->size - moov->headerSize));
     if (!moovBytes) return fail(moovBytes.error());

@@ -156,6 +156,7 @@ TEST(SaveProgressDlg, StartsItsWorkerWhichReportsAndEndsItFromItsOwnThread) {
     QCoreApplication::processEvents();
     EXPECT_EQ(dialog.ProgressBar()->value(), 40);
     EXPECT_FALSE(dialog.isVisible());
+    dialog.SetWorker(nullptr);  // the worker goes first
 }
 
 TEST(SaveProgressDlg, CommandsByIdentifier) {
@@ -196,6 +197,7 @@ TEST(SaveProgressDlg, AWorkerThatCannotStartFailsTheSave) {
     EXPECT_EQ(dialog.DoModal(nullptr), 3);
     release = true;
     busy.Join();
+    dialog.SetWorker(nullptr);  // the worker goes first
 }
 
 TEST(SaveProgressDlg, DestructionWaitsForAWorkerStillReporting) {

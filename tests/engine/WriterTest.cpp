@@ -354,9 +354,12 @@ TEST_F(EngineWriterFixture, WriteFailureIsReported) {
     EXPECT_TRUE(fs::exists(out)) << "the partial file is left for the caller";
 }
 
-TEST(EngineWriter, AacMovieStaysInStep) {
+class EngineWriterAac : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EngineWriterAac, AacMovieStaysInStep) {
     TempDir dir("writer");
     MovieSpec spec;
+    spec.faststart = GetParam();
     spec.audio = MovieSpec::Audio::Aac;
     spec.unitSeconds = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
     ASSERT_TRUE(MakeMovie(spec, dir / "aac.mov"));
@@ -389,6 +392,8 @@ TEST(EngineWriter, AacMovieStaysInStep) {
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(MoovPlacement, EngineWriterAac, ::testing::Values(false, true));
+
 TEST(EngineWriter, ChapterMovieKeepsRemainingChapters) {
     TempDir dir("writer");
     MovieSpec spec;
@@ -414,6 +419,13 @@ TEST(EngineWriter, ChapterMovieKeepsRemainingChapters) {
     ASSERT_TRUE(cut.IsValid()) << cut.GetError();
     EXPECT_EQ(Starts(cut), (std::vector<int32_t>{0, 1000, 2000}));
     EXPECT_EQ(cut.GetTotalDuration(), 3500);
+    // The reference movie of the same state names the same chapters, read from the source.
+    fs::path ref = dir / "ref.mov";
+    ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator{ref}, &movie), CREATEMOVFILE_OK);
+    CVarnoMovFile refFile(FileLocator{ref}, CVarnoMovFile::Purpose::Playback);
+    ASSERT_TRUE(refFile.IsValid()) << refFile.GetError();
+    EXPECT_EQ(refFile.GetVarnoMovie()->GetChapterTitles(),
+              (std::vector<std::string>{"one", "three", "four"}));
     std::string chapters;
     RunCommand("ffprobe -v error -show_entries chapter=start_time -of csv=p=0 " + Quote(out),
                &chapters);

@@ -136,6 +136,22 @@ TEST(MakeCommand, AssemblesClipsMadeByFfmpeg) {
     EXPECT_EQ(info.units[1].start, FrameTicks(90));
     EXPECT_EQ(info.units[2].start, FrameTicks(240));
     EXPECT_EQ(info.totalTicks, FrameTicks(300));
+
+    // The same clips as chapters.
+    std::vector<std::string> chapterArgs = {"make",    "--chapters", "--title",
+                                            "Eins",    "--title",    "Zwei",
+                                            "--title", "Drei",       (dir / "c.mov").string()};
+    chapterArgs.insert(chapterArgs.end(), args.begin() + 2, args.end());
+    r = Brevio(chapterArgs);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(FfprobeErrors(dir / "c.mov"), "");
+    EXPECT_EQ(FrameMd5(dir / "c.mov"), expected);
+    info = Info(dir / "c.mov");
+    ASSERT_EQ(info.result, 0);
+    EXPECT_TRUE(info.chapterMovie);
+    ASSERT_EQ(info.units.size(), 3u);
+    EXPECT_EQ(info.units[2].title, "Drei");
+    EXPECT_EQ(info.units[2].start, FrameTicks(240));
 }
 
 TEST(MakeCommand, RefusesBadArgumentsAndLeavesNothing) {

@@ -182,6 +182,41 @@ TEST(FrameSource, RefusesBadRequests) {
     EXPECT_TRUE(data != nullptr);
 }
 
+TEST(FrameSource, DamagedSamplesGiveFramesOrFailuresNeverCrashes) {
+    tm::MovieOptions options;
+    options.units = 3;
+    options.framesPerUnit = 20;
+    options.audio = tm::Audio::None;
+    tm::TempDir dir("fsdamaged");
+    const auto movie = tm::CopyMovie(tm::MakeMovie(options), dir / "damaged.mov");
+    const auto size = std::filesystem::file_size(movie);
+    {
+        // Garbage over the middle of the media data (the movie atom is at the end).
+        FILE* f = fopen(movie.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        fseek(f, static_cast<long>(size / 5), SEEK_SET);
+        uint32_t x = 12345;
+        for (uint64_t i = 0; i < size / 4; ++i) {
+            x = x * 1103515245u + 12345u;
+            fputc(static_cast<int>(x >> 24), f);
+        }
+        fclose(f);
+    }
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
+    int frames = 0;
+    for (int i = 59; i >= 0; i -= 3) {
+        std::unique_ptr<IFrameData> data;
+        const HRESULT hr = source.GetFrame(i * kFrameTicks + 100, 0, &data);
+        EXPECT_TRUE(hr == S_OK || hr == E_FAIL);
+        EXPECT_EQ(hr == S_OK, data != nullptr);
+        if (hr == S_OK) ++frames;
+    }
+    // The undamaged start still decodes.
+    EXPECT_FALSE(FrameImage(source, 0).isNull());
+    EXPECT_GT(frames, 0);
+}
+
 TEST(FrameSource, ReferenceMovieShowsTheKeptUnits) {
     tm::MovieOptions options;
     options.units = 4;

@@ -1,5 +1,6 @@
-// brevio cut FILE --remove LIST -o OUT: removes units through the engine as the editor does and
-// writes the final movie. Ctrl-C cancels the write and removes the partial file.
+// brevio cut FILE --remove LIST -o OUT: removes units through the edit document as the editor does
+// and writes the final movie with the document's save worker. Ctrl-C cancels the write and removes
+// the partial file.
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,8 +11,12 @@
 #include <system_error>
 #include <vector>
 
+#include <QFile>
+#include <QString>
+
 #include "Command.h"
-#include "engine/CBrevioMovFileEditor.h"
+#include "document/CBRVWrapper.h"
+#include "save/ISaveProgress.h"
 #include "tool_args.h"
 #include "tool_movie.h"
 
@@ -100,19 +105,23 @@ int ParseArguments(const std::vector<std::string>& args, CutArguments& cut) {
     return kExitOk;
 }
 
+QString ToQString(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
 // Step 1: open the movie as the editor does.
-int OpenForCut(const CutArguments& cut, OpenedMovie& movie) {
-    std::string error;
-    int result = OpenBrevioMovie(cut.source, movie, error);
+int OpenForCut(const CutArguments& cut, CBRVWrapper& document) {
+    const int result = document.Open(ToQString(cut.source));
     if (result != 0)
         std::fprintf(stderr, "brevio cut: %s: %s (%s)\n", cut.source.c_str(),
-                     DescribeOpenResult(result), error.c_str());
+                     DescribeOpenResult(result), document.GetOpenError().c_str());
     return result;
 }
 
-// Step 2: remove the units, the last first, so that the indexes still to go stay valid.
-int RemoveUnits(const CutArguments& cut, OpenedMovie& movie) {
-    const unsigned count = movie.movie->GetShootingUnitCount();
+// Step 2: remove the units; the document removes the last first, so that the indexes still to go
+// stay valid.
+int RemoveUnits(const CutArguments& cut, CBRVWrapper& document) {
+    const unsigned count = document.GetUnitCount();
     if (cut.numbers.back() > count) {
         std::fprintf(stderr, "brevio cut: unit %u does not exist (the movie has %u)\n",
                      cut.numbers.back(), count);
@@ -122,71 +131,64 @@ int RemoveUnits(const CutArguments& cut, OpenedMovie& movie) {
         std::fprintf(stderr, "brevio cut: cannot remove every unit\n");
         return kExitBadArguments;
     }
-    for (auto it = cut.numbers.rbegin(); it != cut.numbers.rend(); ++it) {
-        if (!movie.movie->RemoveShootingUnit(*it - 1)) {
-            std::fprintf(stderr, "brevio cut: the engine refused to remove unit %u\n", *it);
-            return kExitFailure;
-        }
+    std::vector<unsigned> indexes;
+    indexes.reserve(cut.numbers.size());
+    for (unsigned number : cut.numbers) indexes.push_back(number - 1);
+    if (document.CutUnits(std::move(indexes)) != S_OK) {
+        std::fprintf(stderr, "brevio cut: the engine refused to remove the units\n");
+        return kExitFailure;
     }
     return kExitOk;
 }
 
-struct ProgressState {
-    bool show = false;
-    int shown = -1;
+// The save worker's progress as a line on a terminal; an interrupt cancels the save.
+class ConsoleProgress : public ISaveProgress {
+public:
+    explicit ConsoleProgress(CBRVWrapper& document)
+        : document_(document), show_(isatty(STDERR_FILENO) == 1) {}
+
+    void OnSaveProgress(int position) override {
+        if (g_interrupted.load()) document_.CancelSave();
+        if (!show_) return;
+        shown_ = position;
+        char bar[41];
+        const int filled = position * 40 / 100;
+        for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[40] = '\0';
+        std::fprintf(stderr, "\rwriting [%s] %3d%%", bar, position);
+        std::fflush(stderr);
+    }
+    void OnSaveEnded(int) override {}
+
+    // Ends the progress line.
+    void Finish() const {
+        if (show_ && shown_ >= 0) std::fprintf(stderr, "\n");
+    }
+
+private:
+    CBRVWrapper& document_;
+    const bool show_;
+    int shown_ = -1;
 };
 
-EBrevioMovFileEditorProgressCallbackResult OnProgress(
-    EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user) {
-    auto* state = static_cast<ProgressState*>(user);
-    if (message == BrevioMovFileEditorProgress && state->show) {
-        const int percent = fraction <= 0 ? 0 : fraction >= 1 ? 100 : int(fraction * 100.0);
-        if (percent != state->shown) {
-            state->shown = percent;
-            char bar[41];
-            const int filled = percent * 40 / 100;
-            for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
-            bar[40] = '\0';
-            std::fprintf(stderr, "\rwriting [%s] %3d%%", bar, percent);
-            std::fflush(stderr);
-        }
-    }
-    return g_interrupted.load() ? BrevioMovFileEditorCancel : BrevioMovFileEditorContinue;
-}
-
 // Step 3: write the final movie; a failed or cancelled write leaves no file behind.
-int WriteMovie(const CutArguments& cut, OpenedMovie& movie) {
-    ProgressState progress;
-    progress.show = isatty(STDERR_FILENO) == 1;
-    ERROR_CREATEMOVFILE code = CREATEMOVFILE_WRITE_FAILED;
-    std::string failure;
-    try {
-        CBrevioMovFileEditor editor(*movie.file);
-        editor.SetProgressCallback(OnProgress, &progress);
-        FileLocator locator{std::filesystem::path(cut.destination)};
-        code = editor.CreateNewMovFile(locator, movie.movie.get());
-    } catch (const std::exception& e) {
-        failure = e.what();
-        code = CREATEMOVFILE_WRITE_FAILED;
-    }
-    if (progress.show && progress.shown >= 0) std::fprintf(stderr, "\n");
-    const bool cancelled = g_interrupted.load();
-    if (code == CREATEMOVFILE_OK && !cancelled) return kExitOk;
-    // The engine creates the file exclusively, so a file that already existed is not ours.
-    if (code != CREATEMOVFILE_DESTINATION_EXISTS) {
-        std::error_code ec;
-        std::filesystem::remove(cut.destination, ec);
-    }
-    if (cancelled) {
+int WriteMovie(const CutArguments& cut, CBRVWrapper& document) {
+    ConsoleProgress progress(document);
+    const HRESULT result = document.SaveWithProgress(ToQString(cut.destination), progress);
+    progress.Finish();
+    if (result == S_OK) return kExitOk;
+    if (document.LastSaveResult() == kSaveCancelled) {
         std::fprintf(stderr, "brevio cut: interrupted, nothing written\n");
         return kExitInterrupted;
     }
+    // The engine creates the file exclusively, so a file that already existed is left alone.
+    const int32_t code = document.LastWriteResult();
     if (code == CREATEMOVFILE_DESTINATION_EXISTS) {
         std::fprintf(stderr, "brevio cut: %s exists already\n", cut.destination.c_str());
         return kExitBadArguments;
     }
-    std::fprintf(stderr, "brevio cut: writing %s failed (engine result %d)%s%s\n",
-                 cut.destination.c_str(), int(code), failure.empty() ? "" : ": ", failure.c_str());
+    std::fprintf(stderr, "brevio cut: writing %s failed (engine result %d)\n",
+                 cut.destination.c_str(), int(code));
     return kExitFailure;
 }
 
@@ -200,14 +202,14 @@ int RunCut(const std::vector<std::string>& args) {
         return kExitBadArguments;
     }
     InterruptGuard interrupts;
-    OpenedMovie movie;
-    if (int rc = OpenForCut(cut, movie); rc != 0) return rc;
-    if (int rc = RemoveUnits(cut, movie); rc != kExitOk) return rc;
+    CBRVWrapper document;
+    if (int rc = OpenForCut(cut, document); rc != 0) return rc;
+    if (int rc = RemoveUnits(cut, document); rc != kExitOk) return rc;
     if (g_interrupted.load()) {
         std::fprintf(stderr, "brevio cut: interrupted, nothing written\n");
         return kExitInterrupted;
     }
-    return WriteMovie(cut, movie);
+    return WriteMovie(cut, document);
 }
 
 CommandRegistration reg("cut", "remove units from a Brevio movie into a new file", RunCut);

@@ -241,8 +241,12 @@ HRESULT CBRLPlayer::GetMovie(std::unique_ptr<IBRLMovie>* movie) {
 
 // ---- transport ----
 
+int64_t CBRLPlayer::LastPosition() const {
+    return std::max<int64_t>(duration_ - 1, 0);
+}
+
 int64_t CBRLPlayer::PlayingPosition() const {
-    return std::clamp<int64_t>(clock_->Now(playStart_), 0, duration_);
+    return std::clamp<int64_t>(clock_->Now(playStart_), 0, LastPosition());
 }
 
 void CBRLPlayer::StopAudio() {
@@ -269,7 +273,7 @@ void CBRLPlayer::StartPlaying(int64_t from) {
 HRESULT CBRLPlayer::Play() {
     if (mode_ == Mode::Empty) return S_FALSE;
     if (mode_ == Mode::Playing) return S_OK;
-    const int64_t from = (mode_ == Mode::Ended || position_ >= duration_) ? 0 : position_;
+    const int64_t from = (mode_ == Mode::Ended || position_ >= LastPosition()) ? 0 : position_;
     StartPlaying(from);
     SendState(BRLStatePlaying);
     RefreshControls();
@@ -322,7 +326,7 @@ HRESULT CBRLPlayer::GetVolume(int32_t* volume) {
 
 HRESULT CBRLPlayer::SetPosition(int64_t ticks) {
     if (mode_ == Mode::Empty) return S_FALSE;
-    const int64_t t = std::clamp<int64_t>(ticks, 0, duration_);
+    const int64_t t = std::clamp<int64_t>(ticks, 0, LastPosition());
     if (mode_ == Mode::Playing) {
         StartPlaying(t);
         awaitingResume_ = true;
@@ -367,7 +371,7 @@ void CBRLPlayer::OnEnded(uint32_t serial) {
     }
     StopAudio();
     refreshTimer_.stop();
-    position_ = duration_;
+    position_ = LastPosition();
     mode_ = Mode::Ended;
     SendState(BRLStateStopped);
     RefreshControls();

@@ -79,6 +79,8 @@ private:
     void StartPlaying(int64_t from);
     void StopAudio();
     int64_t PlayingPosition() const;
+    // Positions lie within 0 .. duration - 1: the end itself belongs to no frame.
+    int64_t LastPosition() const;
     void SendState(int32_t state);
     void SendNotify(int32_t kind, int32_t value);
     void Deliver(int32_t dispId, std::vector<int32_t> arguments);

@@ -91,10 +91,11 @@ public:
     // The host's setting: the volume, 0 (silent) to 10000 (full); values outside are clamped.
     virtual HRESULT SetVolume(int32_t volume) = 0;
     virtual HRESULT GetVolume(int32_t* volume) = 0;
-    // Shows the frame whose time span holds the position (negative counts as 0, beyond the end
-    // as the end); playing goes on from there when it was playing.
+    // Shows the frame whose time span holds the position (negative counts as 0, the end or beyond
+    // as duration - 1, the last tick of the last frame); playing goes on from there when it was
+    // playing.
     virtual HRESULT SetPosition(int64_t ticks) = 0;
-    // Where the picture stands.
+    // Where the picture stands, within 0 .. duration - 1 (at the end of playing: duration - 1).
     virtual HRESULT GetPosition(int64_t* ticks) = 0;
 };
 

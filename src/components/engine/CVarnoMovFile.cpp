@@ -73,7 +73,8 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
         // Which file holds the samples: the data reference of the first sample description.
         uint32_t fileIndex = 0;
         const DataSpace* space = &selfSpace;
-        if (!tm.dataRefs.empty()) {
+        if (tm.dataRefs.empty()) return fail(where + "no data reference");
+        {
             uint16_t refIndex = tm.description.dataRefIndex;
             if (refIndex == 0 || refIndex > tm.dataRefs.size())
                 return fail(where + "sample description names a missing data reference");

@@ -208,7 +208,8 @@ TEST(EngineMalformed, DamagedTablesAreRefused) {
         {"no movie atom", [&](auto& b) { std::memcpy(&b[at(b, "moov") + 4], "free", 4); }},
         {"no tracks", [&](auto& b) { std::memcpy(&b[at(b, "trak") + 4], "free", 4); }},
         {"no data reference", [&](auto& b) { std::memcpy(&b[at(b, "dinf") + 4], "free", 4); }},
-        {"sample description names data reference 2", [&](auto& b) { b[at(b, "stsd") + 16 + 15] = 2; }},
+        {"sample description names data reference 2",
+         [&](auto& b) { b[at(b, "stsd") + 16 + 15] = 2; }},
         {"no sample table", [&](auto& b) { std::memcpy(&b[at(b, "stbl") + 4], "free", 4); }},
         {"64-bit size below its header",
          [&](auto& b) {

@@ -497,3 +497,52 @@ TEST(EngineWriter, ReferenceMovieOfManyUnitsIsQuick) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EngineWriter, UnitStartsOffTheFramesDoNotDrift) {
+    // Unit starts may lie up to half a frame from their key frames. Keeping units whose
+    // lengths differ from their video groups must not let the written video drift from the
+    // written unit starts.
+    TempDir dir("writer");
+    SynthOptions o;
+    o.frames = 100;  // 10 fps, a key frame every 500 ms: 20 units
+    o.gop = 5;
+    auto bytes = BuildSynthMovie(o);
+    size_t brvu = FindAtomOffset(bytes, "BRVU");
+    ASSERT_NE(brvu, std::string::npos);
+    for (uint32_t k = 1; k < 20; k += 2) {  // odd units start 40 ms late
+        uint32_t start = k * 500 + 40;
+        for (int i = 0; i < 4; ++i)
+            bytes[brvu + 16 + 4 * k + size_t(i)] = uint8_t(start >> (24 - 8 * i));
+    }
+    fs::path src = dir / "offset.mov";
+    WriteFile(src, bytes);
+    CVarnoMovFile file(FileLocator{src});
+    CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid()) << movie.GetError();
+    std::vector<unsigned> even;
+    for (unsigned k = 0; k < 20; k += 2) even.push_back(k);
+    ASSERT_TRUE(movie.SetEditingState(even));  // each kept unit is 40 ms longer than its video
+    CBrevioMovFileEditor editor(file);
+    fs::path out = dir / "cut.mov";
+    ASSERT_EQ(editor.CreateNewMovFile(FileLocator{out}, &movie), CREATEMOVFILE_OK);
+    CVarnoMovFile written(FileLocator{out});
+    CBrevioMovie cut(&written);
+    ASSERT_TRUE(cut.IsValid()) << cut.GetError();
+    ASSERT_EQ(cut.GetShootingUnitCount(), 10u);
+    const auto& video = written.GetSamples().tracks[0].samples;
+    ASSERT_EQ(video.size(), 50u);
+    for (unsigned j = 0; j < 10; ++j) {
+        EXPECT_EQ(cut.GetShootingUnit(j).GetCurrentStartTime(),
+                  movie.GetShootingUnit(j).GetCurrentStartTime());
+        // The key frame of unit j presents at the unit's start (media time scale 10).
+        const auto& key = video[5 * j];
+        EXPECT_TRUE(key.sync);
+        EXPECT_NEAR(double(key.decodeTime + key.compositionOffset),
+                    movie.GetShootingUnit(j).GetCurrentStartTime() / 100.0, 0.5)
+            << "unit " << j;
+    }
+}
+
+}  // namespace

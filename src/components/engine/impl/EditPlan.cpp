@@ -45,16 +45,31 @@ int64_t ToMedia(const TrackModel& tm, int64_t movieTime, uint32_t movieScale) {
     return tm.EditMediaTime() + Rescale(movieTime - empty, movieScale, tm.mediaTimeScale);
 }
 
-int64_t UnitEnd(const Context& c, unsigned u) {
-    return u + 1 < c.units.units.size() ? c.units.units[u + 1].start : c.units.duration;
-}
-
-void PlanMainVideo(const Context& c, const std::vector<SampleRef>& samples, OutTrack& out) {
+// Video by key-frame groups: a unit runs in decode order from its sync sample to the next
+// unit's. Unit lengths come from the unit starts, which lie within half a frame of the key
+// frames, so the written groups would drift from the written unit starts over many cuts; the
+// last sample of each group is lengthened or shortened so that the next group's key frame is
+// presented exactly at its unit's new start.
+void PlanMainVideo(const Context& c, const TrackModel& tm, const std::vector<SampleRef>& samples,
+                   OutTrack& out) {
     const size_t n = c.units.units.size();
-    for (unsigned u : c.kept) {
+    const int64_t E = tm.EditMediaTime();
+    const int64_t empty = int64_t(std::min<uint64_t>(tm.EmptyEditDuration(), INT32_MAX));
+    int64_t written = 0;  // decode time of the next sample written
+    for (size_t j = 0; j < c.kept.size(); ++j) {
+        unsigned u = c.kept[j];
         size_t begin = u == 0 ? 0 : c.units.units[u].syncSample;
         size_t end = u + 1 < n ? c.units.units[u + 1].syncSample : samples.size();
+        if (j > 0 && begin < samples.size() && !out.durations.empty()) {
+            int64_t present = Rescale(c.outStart[j] - empty, c.movieScale, tm.mediaTimeScale);
+            int64_t wanted = present + E - samples[begin].compositionOffset;
+            int64_t adjusted = int64_t(out.durations.back()) + (wanted - written);
+            adjusted = std::clamp<int64_t>(adjusted, 1, UINT32_MAX);
+            written += adjusted - int64_t(out.durations.back());
+            out.durations.back() = uint32_t(adjusted);
+        }
         AppendSamples(out, samples, begin, end);
+        for (size_t i = begin; i < end; ++i) written += samples[i].duration;
     }
 }
 
@@ -84,18 +99,31 @@ void PlanFrames(const Context& c, const TrackModel& tm, const TrackSamples& ts, 
     int64_t totalFrames = 0;
     for (const SampleRef& s : chunks) totalFrames += s.size / bpf;
     const int64_t E = tm.EditMediaTime();
+    const int64_t empty = int64_t(std::min<uint64_t>(tm.EmptyEditDuration(), INT32_MAX));
     const size_t n = c.units.units.size();
     int64_t prevHi = 0;
+    long prevUnit = -2;
     for (size_t j = 0; j < c.kept.size(); ++j) {
         unsigned u = c.kept[j];
-        int64_t lo =
-            u == 0 ? 0 : ToMedia(tm, c.units.units[u].start, c.movieScale) - (j == 0 ? E : 0);
-        int64_t hi = u + 1 == n ? totalFrames * delta : ToMedia(tm, UnitEnd(c, u), c.movieScale);
-        int64_t f0 = std::clamp<int64_t>(lo / delta, 0, totalFrames);
-        int64_t f1 = std::clamp<int64_t>(hi / delta, 0, totalFrames);
-        f0 = std::max(f0, j == 0 ? 0 : prevHi);
-        if (f1 <= f0) continue;
+        // From the unit's start (or where the previous unit of a run ended) to the written
+        // unit's end, so that rounding never accumulates over the cuts.
+        int64_t f0;
+        if (long(u) == prevUnit + 1) {
+            f0 = prevHi;
+        } else {
+            int64_t lo =
+                u == 0 ? 0 : ToMedia(tm, c.units.units[u].start, c.movieScale) - (j == 0 ? E : 0);
+            f0 = std::clamp<int64_t>(lo / delta, 0, totalFrames);
+        }
+        int64_t f1 = totalFrames;
+        if (u + 1 < n) {
+            int64_t end = E + Rescale(c.outStart[j + 1] - empty, c.movieScale, tm.mediaTimeScale);
+            f1 = std::clamp<int64_t>(
+                f0 + std::max<int64_t>(0, end / delta - int64_t(out.frameCount)), f0, totalFrames);
+        }
+        prevUnit = long(u);
         prevHi = f1;
+        if (f1 <= f0) continue;
         // Chunks are in decode order and back to back in time.
         auto it = std::upper_bound(chunks.begin(), chunks.end(), f0 * int64_t(delta),
                                    [](int64_t t, const SampleRef& s) { return t < s.decodeTime; });
@@ -217,7 +245,7 @@ Result<OutputMovie> PlanEditedMovie(const CVarnoMovFile::Impl& file,
         if (int(ti) == file.chapterTrack && movie.structure.chapters)
             PlanChapters(c, tm, ts.samples, ot);
         else if (int(ti) == file.mainVideoTrack)
-            PlanMainVideo(c, ts.samples, ot);
+            PlanMainVideo(c, tm, ts.samples, ot);
         else if (UsesChunkSamples(tm))
             PlanFrames(c, tm, ts, ot);
         else

@@ -96,6 +96,8 @@ public:
                 if (!WriteAll(out_, r.destination, bytes.data(), bytes.size(), error))
                     return CREATEMOVFILE_WRITE_FAILED;
                 done_ += bytes.size();
+                if (!Report(total_ ? double(done_) / double(total_) : 1.0))
+                    return CREATEMOVFILE_CANCELLED;
                 continue;
             }
             uint64_t left = r.bytes, in = r.offset, to = r.destination;

@@ -261,7 +261,8 @@ HRESULT CBRVWrapper::SaveAs(const QString& path) {
     if (path.isNull()) return E_POINTER;
     if (movie_ == nullptr) return S_OK;
     CSaveProgressDlg* dialog = CSaveProgressDlg::Instance();
-    if (dialog == nullptr) return E_FAIL;
+    // No dialog, or it is running another save: nothing is started.
+    if (dialog == nullptr || dialog->isVisible()) return E_FAIL;
     PrepareSave(path, dialog);
     dialog_ = dialog;
     dialog->SetPath(path);
@@ -373,7 +374,13 @@ int CBRVWrapper::RunSave() {
     if (!cancelled && progress_ != nullptr)
         progress_->OnSaveEnded(written ? kSaveWritten : kSaveFailed);
     if (written) {
-        if (IBRVModuleWrapperNotify* sink = notify_.load()) sink->OnMovieSaved();
+        if (IBRVModuleWrapperNotify* sink = notify_.load()) {
+            try {
+                sink->OnMovieSaved();
+            } catch (...) {
+                // The file is written; a receiver's failure must not end the process here.
+            }
+        }
         return kSaveWritten;
     }
     return cancelled ? kSaveCancelled : kSaveFailed;

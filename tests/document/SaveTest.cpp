@@ -292,6 +292,24 @@ TEST_F(Save, AnExistingDestinationIsNeitherOverwrittenNorDeleted) {
     EXPECT_EQ(content, "someone else's file");
 }
 
+TEST_F(Save, ASecondSaveWhileTheDialogRunsIsRefused) {
+    SlowDialogScope slow;
+    CBRVWrapper other;
+    ASSERT_EQ(other.Open(Q(source)), 0);
+    HRESULT nested = S_OK;
+    auto answered = test::AnswerNextModal([&](QWidget*) {
+        nested = other.SaveAs(Q(dir / "nested.mov"));
+        CSaveProgressDlg::Instance()->CancelButton()->click();
+    });
+    EXPECT_EQ(document->SaveAs(Q(dir / "outer.mov")), E_FAIL);
+    ASSERT_TRUE(*answered);
+    EXPECT_EQ(nested, E_FAIL);
+    EXPECT_EQ(CSaveProgressDlg::Instance()->GetWorker(), document.get());
+    document->Join();
+    EXPECT_FALSE(FileExists(dir / "nested.mov"));
+    EXPECT_FALSE(FileExists(dir / "outer.mov"));
+}
+
 TEST_F(Save, AClosedDocumentSavesNothingAndShowsNoDialog) {
     CBRVWrapper closed;
     auto shown = test::AnswerNextModal([](QWidget* modal) { modal->close(); }, 500);

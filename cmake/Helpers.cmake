@@ -14,7 +14,9 @@ function(brevio_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(env "BREVIO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen;BREVIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  # The environment goes through `env` as the tests' launcher: test discovery would split an
+  # ENVIRONMENT list into separate properties.
+  set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
+    "/usr/bin/env;BREVIO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen;BREVIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()

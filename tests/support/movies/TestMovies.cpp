@@ -83,7 +83,7 @@ std::vector<int> MovieOptions::Frames() const {
 
 std::string MovieOptions::Key() const {
     std::ostringstream k;
-    k << "v3";
+    k << "v4";
     for (int f : Frames()) k << "," << f;
     k << ";" << width << "x" << height << ";b" << bframes << ";a" << int(audio) << "/" << sampleRate
       << "/" << channels << ";j" << mjpeg << ";c" << chapters << ";f" << moovFirst << ";ts"
@@ -145,7 +145,8 @@ fs::path MakeMovie(const MovieOptions& options) {
         const std::string size =
             std::to_string(options.width) + "x" + std::to_string(options.height);
         std::string video = "testsrc2=s=" + size + ":r=30000/1001,hue=h='(" +
-                            UnitIndexExpr(frameStarts, uniform) + ")*47'";
+                            UnitIndexExpr(frameStarts, uniform) +
+                            ")*47',trim=end_frame=" + std::to_string(totalFrames);
         std::vector<std::string> args = {"ffmpeg", "-nostdin", "-v", "error", "-y",
                                          "-f",     "lavfi",    "-i", video};
         if (options.audio != Audio::None) {
@@ -177,7 +178,6 @@ fs::path MakeMovie(const MovieOptions& options) {
             args.insert(args.end(), {"-map_chapters", options.audio != Audio::None ? "2" : "1"});
         else
             args.insert(args.end(), {"-map_chapters", "-1"});
-        args.insert(args.end(), {"-frames:v", std::to_string(totalFrames)});
         if (options.mjpeg) {
             args.insert(args.end(), {"-c:v", "mjpeg", "-q:v", "4", "-pix_fmt", "yuvj420p"});
         } else {

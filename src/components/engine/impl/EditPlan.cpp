@@ -195,7 +195,19 @@ void FinishTrackTiming(OutTrack& t, uint32_t movieScale) {
         for (uint32_t d : t.durations) t.mediaDuration += d;
     }
     if (t.writeEdits) {
-        int64_t shown = std::max<int64_t>(0, int64_t(t.mediaDuration) - t.editMediaTime);
+        // The source's edit hides part of its media: encoder priming of compressed audio (the
+        // edit is shorter than the media), or nothing when the media time only delays the start
+        // of B-frame video (the edit spans the whole media). The written edit hides as much.
+        const TrackModel& src = *t.source;
+        uint64_t srcShownMovie = 0;
+        for (const EditEntry& e : src.edits)
+            if (e.mediaTime >= 0) srcShownMovie += e.segmentDuration;
+        int64_t hidden = t.editMediaTime;
+        if (srcShownMovie > 0) {
+            int64_t srcShown = Rescale(int64_t(srcShownMovie), movieScale, mediaScale);
+            hidden = std::clamp<int64_t>(int64_t(src.mediaDuration) - srcShown, 0, t.editMediaTime);
+        }
+        int64_t shown = std::max<int64_t>(0, int64_t(t.mediaDuration) - hidden);
         t.trackDuration = t.emptyEdit + uint64_t(Rescale(shown, mediaScale, movieScale));
     } else {
         t.trackDuration = uint64_t(Rescale(int64_t(t.mediaDuration), mediaScale, movieScale));

@@ -10,45 +10,19 @@
 
 #include "Command.h"
 #include "framesource/IFrameSource.h"
-#include "tool_args.h"
+#include "tool_image.h"
 
 namespace brevio::tool {
 
 namespace {
 
-// QImage and QPainter need a GUI application; without a display the offscreen platform does.
-std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
-    if (QCoreApplication::instance() != nullptr) return nullptr;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "brevio";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
-
 int RunFrame(const std::vector<std::string>& args) {
-    std::string file, out;
-    double seconds = -1;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--at" && i + 1 < args.size()) {
-            if (!ParseNumber(args[++i], seconds) || seconds < 0) {
-                std::fprintf(stderr, "brevio frame: --at needs a number of seconds >= 0\n");
-                return kExitBadArguments;
-            }
-        } else if (a == "-o" && i + 1 < args.size()) {
-            out = args[++i];
-        } else if (file.empty() && !a.empty() && a[0] != '-') {
-            file = a;
-        } else {
-            std::fprintf(stderr, "brevio frame: unexpected argument '%s'\n", a.c_str());
-            return kExitBadArguments;
-        }
-    }
-    if (file.empty() || out.empty() || seconds < 0) {
-        std::fprintf(stderr, "usage: brevio frame FILE --at SECONDS -o OUT.png\n");
-        return kExitBadArguments;
-    }
+    const auto parsed = ParsePositionArgs("frame", args);
+    if (!parsed) return kExitBadArguments;
+    const std::string& file = parsed->file;
+    const std::string& out = parsed->out;
+    const double seconds = parsed->seconds;
+    const int64_t ticks = parsed->Ticks();
     auto app = EnsureGuiApplication();
     RegisterFrameSourceComponent();
     std::unique_ptr<IFrameSource> source;
@@ -58,7 +32,6 @@ int RunFrame(const std::vector<std::string>& args) {
         std::fprintf(stderr, "brevio frame: cannot open %s as a movie\n", file.c_str());
         return kExitFailure;
     }
-    const auto ticks = static_cast<int64_t>(std::llround(seconds * 10'000'000.0));
     std::unique_ptr<IFrameData> frame;
     std::vector<uint8_t> bytes;
     QImage image;

@@ -1,6 +1,7 @@
 #include "engine/CVarnoMovie.h"
 
 #include "engine/impl/FileImpl.h"
+#include "engine/impl/Utf8.h"
 
 using namespace brevio::engine;
 
@@ -36,26 +37,6 @@ const MovieSamples& CVarnoMovie::GetSamples() const {
 }
 
 namespace brevio::engine {
-
-namespace {
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
-}  // namespace
 
 std::string DecodeChapterTitle(const std::vector<uint8_t>& sample) {
     if (sample.size() < 2) return {};

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/impl/Utf8.h"
+
 namespace {
 // wchar_t is UTF-32 on this platform; paths are stored as UTF-8 bytes.
 std::string ToUtf8(const wchar_t* s) {
@@ -10,21 +12,7 @@ std::string ToUtf8(const wchar_t* s) {
     for (; *s; ++s) {
         uint32_t cp = uint32_t(*s);
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) cp = 0xFFFD;
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (cp >> 18)));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
+        brevio::engine::AppendUtf8(out, cp);
     }
     return out;
 }

@@ -1,0 +1,14 @@
+// Built into every test program of the ThreadSanitizer build. Qt and FFmpeg are not instrumented,
+// and Qt's mutexes wait on futexes directly, so the sanitizer cannot see the locking inside Qt's
+// posted-event queue, its thread pool or FFmpeg's own threads, and reports their accesses as
+// races. Only reports with a frame inside those libraries are suppressed: races between frames of
+// our own code are still reported.
+extern "C" const char* __tsan_default_suppressions();
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libQt6Core.so\n"
+           "race:libQt6Gui.so\n"
+           "race:libQt6Widgets.so\n"
+           "race:libQt6Multimedia.so\n"
+           "race:libavcodec.so\n"
+           "race:libavutil.so\n";
+}

@@ -1,7 +1,12 @@
 // brevio: inspect, make and cut Brevio movies from the command line.
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "Command.h"
@@ -13,7 +18,25 @@ std::map<std::string, Command>& Commands() {
 }
 }  // namespace brevio::tool
 
+// Loads the module with the commands that need FFmpeg (make, frame, thumb); its commands register
+// themselves when it loads. Says why on stderr when it cannot be loaded.
+static bool LoadMediaCommands() {
+    static bool loaded = false;
+    if (loaded) return true;
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return false;
+    std::filesystem::path module = self.parent_path() / "brevio-media-commands.so";
+    if (dlopen(module.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+        std::fprintf(stderr, "brevio: cannot load %s: %s\n", module.c_str(), dlerror());
+        return false;
+    }
+    loaded = true;
+    return true;
+}
+
 static void PrintUsage(FILE* out) {
+    LoadMediaCommands();
     std::fprintf(out, "usage: brevio COMMAND [ARGS...]\n       brevio --version\n\ncommands:\n");
     for (const auto& [name, command] : brevio::tool::Commands())
         std::fprintf(out, "  %-6s %s\n", name.c_str(), command.summary.c_str());
@@ -35,6 +58,7 @@ int main(int argc, char** argv) {
     }
     auto& commands = brevio::tool::Commands();
     auto it = commands.find(first);
+    if (it == commands.end() && LoadMediaCommands()) it = commands.find(first);
     if (it == commands.end()) {
         std::fprintf(stderr, "brevio: unknown command '%s'\n", first.c_str());
         PrintUsage(stderr);

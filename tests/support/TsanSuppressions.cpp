@@ -1,6 +1,7 @@
 // Built into every test program of the ThreadSanitizer build. Qt and FFmpeg are not instrumented,
 // and Qt's mutexes wait on futexes directly, so the sanitizer cannot see the locking inside Qt's
-// posted-event queue, its thread pool or FFmpeg's own threads, and reports their accesses as
+// posted-event queue, its thread pool, the sound server's client library (which Qt Multimedia
+// loads) or FFmpeg's own threads, and reports their accesses as
 // races. Only reports with a frame inside those libraries are suppressed: races between frames of
 // our own code are still reported.
 extern "C" const char* __tsan_default_suppressions();
@@ -10,5 +11,7 @@ extern "C" const char* __tsan_default_suppressions() {
            "race:libQt6Widgets.so\n"
            "race:libQt6Multimedia.so\n"
            "race:libavcodec.so\n"
-           "race:libavutil.so\n";
+           "race:libavutil.so\n"
+           "race:libpulse.so\n"
+           "race:libpulsecommon\n";
 }

@@ -8,22 +8,26 @@ namespace {
 std::vector<uint8_t> Copy(Bytes b) {
     return std::vector<uint8_t>(b.begin(), b.end());
 }
+// mvhd, tkhd and mdhd open alike: creation and modification times (skipped), a 32-bit field (time
+// scale or track id), `gap` reserved bytes, then the duration; times and duration are 64-bit in
+// version 1 and 32-bit in version 0. False for another version.
+bool ReadTimedHeader(ByteReader& r, uint8_t version, uint32_t& field, uint64_t& duration,
+                     size_t gap = 0) {
+    if (version > 1) return false;
+    const bool wide = version == 1;
+    r.Skip(wide ? 16 : 8);
+    field = r.U32();
+    r.Skip(gap);
+    duration = wide ? r.U64() : r.U32();
+    return true;
+}
 }  // namespace
 
 Status ParseMvhd(const Atom& atom, MovieModel& movie) {
     ByteReader r(atom.payload);
     FullHeader h = ReadFullHeader(r);
-    if (h.version == 1) {
-        r.Skip(16);
-        movie.timeScale = r.U32();
-        movie.duration = r.U64();
-    } else if (h.version == 0) {
-        r.Skip(8);
-        movie.timeScale = r.U32();
-        movie.duration = r.U32();
-    } else {
+    if (!ReadTimedHeader(r, h.version, movie.timeScale, movie.duration))
         return Fail("unknown mvhd version");
-    }
     if (!r.ok()) return Fail("truncated mvhd");
     if (movie.timeScale == 0) return Fail("movie time scale is 0");
     movie.mvhdVersion = h.version;
@@ -34,19 +38,8 @@ Status ParseMvhd(const Atom& atom, MovieModel& movie) {
 Status ParseTkhd(const Atom& atom, TrackModel& track) {
     ByteReader r(atom.payload);
     FullHeader h = ReadFullHeader(r);
-    if (h.version == 1) {
-        r.Skip(16);
-        track.trackId = r.U32();
-        r.Skip(4);
-        track.tkhdDuration = r.U64();
-    } else if (h.version == 0) {
-        r.Skip(8);
-        track.trackId = r.U32();
-        r.Skip(4);
-        track.tkhdDuration = r.U32();
-    } else {
+    if (!ReadTimedHeader(r, h.version, track.trackId, track.tkhdDuration, 4))
         return Fail("unknown tkhd version");
-    }
     // The rest: reserved, layer, group, volume, matrix, width, height.
     r.Skip(8 + 2 + 2 + 2 + 2 + 36 + 4 + 4);
     if (!r.ok()) return Fail("truncated tkhd");
@@ -59,17 +52,8 @@ Status ParseTkhd(const Atom& atom, TrackModel& track) {
 Status ParseMdhd(const Atom& atom, TrackModel& track) {
     ByteReader r(atom.payload);
     FullHeader h = ReadFullHeader(r);
-    if (h.version == 1) {
-        r.Skip(16);
-        track.mediaTimeScale = r.U32();
-        track.mediaDuration = r.U64();
-    } else if (h.version == 0) {
-        r.Skip(8);
-        track.mediaTimeScale = r.U32();
-        track.mediaDuration = r.U32();
-    } else {
+    if (!ReadTimedHeader(r, h.version, track.mediaTimeScale, track.mediaDuration))
         return Fail("unknown mdhd version");
-    }
     r.Skip(4);  // language, quality
     if (!r.ok()) return Fail("truncated mdhd");
     if (track.mediaTimeScale == 0) return Fail("media time scale is 0");

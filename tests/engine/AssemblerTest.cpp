@@ -31,15 +31,6 @@ std::vector<std::string> FrameHashes(const fs::path& p) {
     return hashes;
 }
 
-std::vector<uint8_t> Pcm(const fs::path& p) {
-    fs::path raw = p;
-    raw += ".raw";
-    RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(p) + " -map 0:a -f s16le " + Quote(raw));
-    auto b = ReadFile(raw);
-    fs::remove(raw);
-    return b;
-}
-
 class EngineAssemblerFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -88,11 +79,11 @@ TEST_F(EngineAssemblerFixture, UnitsFromClips) {
     for (const auto& c : clips_) {
         auto f = FrameHashes(c);
         frames.insert(frames.end(), f.begin(), f.end());
-        auto a = Pcm(c);
+        auto a = DecodePcmS16(c);
         audio.insert(audio.end(), a.begin(), a.end());
     }
     EXPECT_EQ(FrameHashes(out), frames);
-    EXPECT_TRUE(Pcm(out) == audio);
+    EXPECT_TRUE(DecodePcmS16(out) == audio);
 }
 
 TEST_F(EngineAssemblerFixture, ChapterMovie) {

@@ -124,6 +124,15 @@ std::vector<uint8_t> ReadFile(const fs::path& p) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
+std::vector<uint8_t> DecodePcmS16(const fs::path& p) {
+    fs::path raw = p;
+    raw += ".raw";
+    RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(p) + " -map 0:a -f s16le " + Quote(raw));
+    auto b = ReadFile(raw);
+    fs::remove(raw);
+    return b;
+}
+
 void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

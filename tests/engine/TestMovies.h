@@ -49,6 +49,8 @@ bool MakeMovie(const MovieSpec& spec, const std::filesystem::path& out);
 bool AddBrvu(const std::filesystem::path& file, const std::vector<uint32_t>& starts);
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p);
+// The first audio stream decoded by the ffmpeg tool to signed 16-bit little-endian samples.
+std::vector<uint8_t> DecodePcmS16(const std::filesystem::path& p);
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
 
 // Big-endian helpers for hand-built atoms.

@@ -62,15 +62,6 @@ std::vector<Frame> VideoFrames(const fs::path& p) {
     return frames;
 }
 
-std::vector<uint8_t> AudioPcm(const fs::path& p) {
-    fs::path raw = p;
-    raw += ".raw";
-    RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(p) + " -map 0:a -f s16le " + Quote(raw));
-    auto b = ReadFile(raw);
-    fs::remove(raw);
-    return b;
-}
-
 double StreamDuration(const fs::path& p, const char* stream) {
     std::string out;
     RunCommand(std::string("ffprobe -v error -select_streams ") + stream +
@@ -93,7 +84,7 @@ protected:
         spec_.unitSeconds = {1.0, 0.5, 1.5, 1.0, 2.0};
         ASSERT_TRUE(MakeMovie(spec_, *dir_ / "pcm.mov"));
         sourceFrames_ = VideoFrames(*dir_ / "pcm.mov");
-        sourcePcm_ = AudioPcm(*dir_ / "pcm.mov");
+        sourcePcm_ = DecodePcmS16(*dir_ / "pcm.mov");
     }
     static void TearDownTestSuite() { delete dir_; }
 
@@ -138,7 +129,7 @@ protected:
             pcm.insert(pcm.end(), sourcePcm_.begin() + std::ptrdiff_t(a),
                        sourcePcm_.begin() + std::ptrdiff_t(b));
         }
-        std::vector<uint8_t> got = AudioPcm(out);
+        std::vector<uint8_t> got = DecodePcmS16(out);
         EXPECT_GT(pcm.size(), 48000u);
         EXPECT_EQ(got.size(), pcm.size());
         EXPECT_TRUE(got == pcm) << "audio differs";

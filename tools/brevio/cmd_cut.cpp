@@ -105,10 +105,6 @@ int ParseArguments(const std::vector<std::string>& args, CutArguments& cut) {
     return kExitOk;
 }
 
-QString ToQString(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 // Step 1: open the movie as the editor does.
 int OpenForCut(const CutArguments& cut, CBRVWrapper& document) {
     const int result = document.Open(ToQString(cut.source));

@@ -5,6 +5,10 @@
 #include <vector>
 
 #include "Command.h"
+#include "document/CBRVWrapper.h"
+#include "document/TickTime.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
 #include "tool_movie.h"
 
@@ -53,6 +57,14 @@ std::string Seconds(int64_t ticks) {
                   magnitude % kTicksPerSecond);
     return buf;
 }
+
+// What the edit document opened, as info prints it.
+struct OpenedMovie {
+    const CBrevioMovie* movie = nullptr;
+    bool chapters = false;
+    int64_t totalTicks = 0;
+    int64_t unitDurationTicks = 0;
+};
 
 struct UnitInfo {
     unsigned number;
@@ -125,10 +137,10 @@ int RunInfo(const std::vector<std::string>& args) {
         return kExitBadArguments;
     }
 
-    OpenedMovie movie;
-    std::string error;
-    const int result = OpenBrevioMovie(path, movie, error);
+    CBRVWrapper document;
+    const int result = document.Open(ToQString(path));
     if (result != 0) {
+        const std::string& error = document.GetOpenError();
         std::fprintf(stderr, "brevio info: %s: %s (%s)\n", path.c_str(), DescribeOpenResult(result),
                      error.c_str());
         if (json)
@@ -136,8 +148,14 @@ int RunInfo(const std::vector<std::string>& args) {
         return result;
     }
 
+    OpenedMovie movie;
+    movie.movie = document.GetMovie();
+    const CVarnoMovie* structure = document.GetFile()->GetVarnoMovie();
+    movie.chapters = structure != nullptr && structure->HasChapter();
+    document.GetTotalTime(&movie.totalTicks);
+    movie.unitDurationTicks = document.GetUnitDuration();
     std::vector<std::string> titles;
-    if (movie.chapters) titles = movie.file->GetVarnoMovie()->GetChapterTitles();
+    if (movie.chapters) titles = structure->GetChapterTitles();
     std::vector<UnitInfo> units;
     for (unsigned i = 0; i < movie.movie->GetShootingUnitCount(); ++i) {
         const auto& unit = movie.movie->GetShootingUnit(i);

@@ -1,0 +1,364 @@
+#include "thumbnails/CThumbnailWndChapter.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "module/CUIWaitCursor.h"
+#include "module/ModuleHelpers.h"
+#include "platform/FileHelpers.h"
+#include "preview/CThumbnailMaker.h"
+#include "preview/IBRVPreviewContainer.h"
+#include "thumbnails/ChapterScan.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr uint32_t kTempFileFailedStringId = 135;  // "the temporary file cannot be made"
+constexpr int32_t kPlay = 2;                       // ControlPlayback: play
+constexpr int32_t kFailureCode = 7;
+
+}  // namespace
+
+CThumbnailWndChapter::CThumbnailWndChapter(QWidget* parent) : CThumbnailWnd(parent) {
+    selectionLength_ = 1;
+}
+
+CThumbnailWndChapter::~CThumbnailWndChapter() {
+    // Run uses this object's members: the thread ends before they go.
+    StopWorker();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening and the strip
+
+int32_t CThumbnailWndChapter::OpenDocument(const QString& path) {
+    if (path.isEmpty()) return kFailureCode;
+    int32_t code = document_.Open(path);
+    if (code == 0) {
+        moviePath_ = path;
+        StopWorker();
+        ResetStrip();
+        firstUnit_ = 0;
+
+        const int n = static_cast<int>(document_.GetUnitCount());
+        totalUnits_ = 0;  // a new opening makes its cache anew
+        if (FAILED(InitThumbnailCache(n))) {
+            code = kFailureCode;
+        } else {
+            totalUnits_ = n;
+            if (FAILED(cache_.SetCount(n))) code = kFailureCode;
+        }
+        if (code == 0) {
+            made_ = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(n));
+            StartWorker();
+            return 0;
+        }
+    }
+    document_.Close();
+    moviePath_.clear();
+    return code;
+}
+
+HRESULT CThumbnailWndChapter::InitThumbnailCache(int /*n*/) {
+    if (totalUnits_ != 0) return S_OK;
+    return cache_.Init(static_cast<int>(document_.GetUnitCount()), kImageWidth, kImageHeight,
+                       kBackground);
+}
+
+int CThumbnailWndChapter::GetSceneCount() const {
+    return static_cast<int>(document_.GetUnitCount());
+}
+
+HRESULT CThumbnailWndChapter::ShowScenesAt(int64_t position) {
+    if (moviePath_.isEmpty()) return S_FALSE;
+    if (!PathExists(moviePath_)) {
+        ResetStrip();
+        return E_FAIL;
+    }
+    HRESULT hr = S_OK;
+    if (cache_.GetCount() < totalUnits_) {
+        // The strip was emptied since the opening: every thumbnail is made again.
+        hr = cache_.SetCount(totalUnits_);
+        if (FAILED(hr)) {
+            ResetStrip();
+            return hr;
+        }
+        for (int u = 0; u < totalUnits_; ++u) made_[u].store(0);
+        StartWorker();
+    } else if (!IsWorkerActive() && !AllThumbnailsMade()) {
+        // A worker stopped by an edit carries on with what is left; nothing is made twice.
+        StartWorker();
+    }
+    SelectSceneAt(position);
+    if (IsWindow()) {
+        QRect content;
+        GetContentRect(&content);
+        ScrollToScenes(GetScrollSize() != content.size(), -1);
+    }
+    return hr;
+}
+
+void CThumbnailWndChapter::SelectSceneAt(int64_t position) {
+    const int c = GetSceneCount();
+    int selected = 0;
+    for (int i = 1; i < c; ++i) {
+        int64_t start = 0;
+        document_.GetUnitStartTime(static_cast<unsigned>(i), &start);
+        if (position < start) {
+            selected = i - 1;
+            break;
+        }
+        if (i == c - 1) selected = c - 1;
+    }
+    selectionStart_ = selected;
+    SelectScene(selected, true);
+}
+
+bool CThumbnailWndChapter::SelectScene(int p, bool scroll) {
+    const int c = GetSceneCount();
+    if (p >= c || p < 0) return false;
+    cache_.ClearSelection();
+    if (c <= 1) {
+        hasSelection_ = false;  // a movie reduced to one chapter has nothing to select
+        return true;
+    }
+    std::vector<unsigned> state;
+    if (FAILED(document_.ReadEditingState(state)) || static_cast<size_t>(p) >= state.size()) {
+        return false;
+    }
+    cache_.Select(static_cast<int>(state[static_cast<size_t>(p)]));
+    ScrollToScenes(false, scroll ? p : -1);
+    selectionStart_ = p;
+    hasSelection_ = true;
+    return true;
+}
+
+void CThumbnailWndChapter::GetSelectedUnits(std::vector<int>& units) const {
+    units.clear();
+    std::vector<unsigned> state;
+    if (FAILED(document_.ReadEditingState(state))) return;
+    for (size_t a = 0; a < state.size(); ++a) {
+        if (cache_.IsSelected(static_cast<int>(state[a]))) units.push_back(static_cast<int>(a));
+    }
+}
+
+HRESULT CThumbnailWndChapter::GetSelectionStart(int64_t* ticks) const {
+    if (ticks == nullptr) return E_FAIL;
+    if (!hasSelection_) return S_FALSE;
+    return document_.GetUnitStartTime(static_cast<unsigned>(selectionStart_), ticks);
+}
+
+HRESULT CThumbnailWndChapter::SetSelectionLength(unsigned /*n*/) {
+    selectionLength_ = 1;
+    return S_OK;
+}
+
+bool CThumbnailWndChapter::AnchorAtUnit(int index) {
+    if (index < 0) return false;
+    selectionStart_ = index;
+    firstUnit_ = 0;
+    return true;
+}
+
+HRESULT CThumbnailWndChapter::RefreshReferenceMovie() {
+    CUIWaitCursor wait;
+    // The worker reads only the source movie through its own document: it keeps running.
+    const HRESULT hr = document_.CreateReferenceMovie(refMovie_.GetPath());
+    if (FAILED(hr)) {
+        ShowMessage(this, kTempFileFailedStringId, &messageCaption_, MB_ICONEXCLAMATION);
+    }
+    return hr;
+}
+
+int CThumbnailWndChapter::HitTest(int x, int y) const {
+    if (y < kImageTop || y > kHitBottom) return -1;
+    return (x + GetScrollOffset().x() - 2) / kPitch;
+}
+
+int CThumbnailWndChapter::GetContentRect(QRect* rect) const {
+    const int c = GetSceneCount();
+    if (rect != nullptr) *rect = QRect(0, 0, kPitch * c + 4, kStripHeight);
+    return c;
+}
+
+bool CThumbnailWndChapter::IsThumbnailMade(int u) const {
+    return made_ && u >= 0 && u < totalUnits_ && made_[u].load() != 0;
+}
+
+bool CThumbnailWndChapter::AllThumbnailsMade() const {
+    for (int u = 0; u < totalUnits_; ++u) {
+        if (!IsThumbnailMade(u)) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window messages
+
+bool CThumbnailWndChapter::ProcessWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
+                                                LRESULT& result) {
+    switch (message) {
+        case WM_LBUTTONDBLCLK:
+            result = OnLButtonDblClk(PointParamX(lParam), PointParamY(lParam));
+            return true;
+        case WM_TIMER:
+            if (wParam != kPriorityTimerId) break;
+            OnTimer(kPriorityTimerId);
+            result = 0;
+            return true;
+        case WM_THUMBNAIL_FAILED:
+            // Only the failure of the run now making the strip empties it.
+            if (wParam == workerRun_) ResetStrip();
+            result = 0;
+            return true;
+        case WM_THUMBNAILS_CHANGED:
+            InvalidateClient();
+            result = 0;
+            return true;
+        default:
+            break;
+    }
+    return CThumbnailWnd::ProcessWindowMessage(message, wParam, lParam, result);
+}
+
+LRESULT CThumbnailWndChapter::OnCreate() {
+    SetTimer(kPriorityTimerId, kPriorityTimerMs);
+    {
+        std::lock_guard<std::mutex> lock(viewMutex_);
+        view_ = Handle();
+    }
+    return CThumbnailWnd::OnCreate();
+}
+
+bool CThumbnailWndChapter::SeekToChapter(int x, int y) {
+    const int p = HitTest(x, y);
+    if (p < 0 || p >= GetSceneCount()) return false;
+    int64_t start = 0;
+    if (FAILED(document_.GetUnitStartTime(static_cast<unsigned>(p), &start))) start = 0;
+    if (preview_ != nullptr) preview_->SetPosition(start, false);
+    SelectScene(p, false);
+    InvalidateClient();
+    return true;
+}
+
+LRESULT CThumbnailWndChapter::OnLButtonDown(uintptr_t /*flags*/, int x, int y) {
+    setFocus(Qt::MouseFocusReason);
+    SeekToChapter(x, y);
+    return 0;
+}
+
+LRESULT CThumbnailWndChapter::OnLButtonDblClk(int x, int y) {
+    setFocus(Qt::MouseFocusReason);
+    SeekToChapter(x, y);
+    if (preview_ != nullptr) preview_->ControlPlayback(kPlay);
+    return 0;
+}
+
+void CThumbnailWndChapter::OnTimer(uint32_t id) {
+    if (id != kPriorityTimerId) return;
+    if (workerActive_.load() == 0) {
+        KillTimer(kPriorityTimerId);
+        return;
+    }
+    if (!IsWindow()) return;
+    const int a = HitTest(1, ClientRect().height() / 2);
+    if (a < 0 || a >= GetSceneCount()) return;
+    // The worker indexes thumbnails by the unit of the movie as opened, which after a cut is not
+    // the strip position: hand it the unit shown there.
+    std::vector<unsigned> state;
+    const size_t position = static_cast<size_t>(a > 0 ? a - 1 : 0);
+    if (FAILED(document_.ReadEditingState(state)) || position >= state.size()) return;
+    priorityStart_.store(state[position]);
+}
+
+void CThumbnailWndChapter::DoPaint(QPainter& dc) {
+    // Only the part on screen is drawn; the painter works in content coordinates.
+    const QRect client = ClientRect();
+    const QRect visible(GetScrollOffset(), client.size());
+    dc.fillRect(visible, QColor::fromRgb(kBackground));
+
+    std::vector<unsigned> state;
+    if (FAILED(document_.ReadEditingState(state)) || state.empty()) return;
+    const int n = static_cast<int>(state.size());
+    const int first = std::max(0, (visible.left() - 3) / kPitch - 1);
+    const int last = std::min(n - 1, (visible.left() + visible.width()) / kPitch + 1);
+
+    for (int a = first; a <= last; ++a) {
+        const int u = static_cast<int>(state[static_cast<size_t>(a)]);
+        if (!cache_.HasImage(u)) continue;
+        const int x = kPitch * a + 4;
+        if (cache_.IsSelected(u)) {
+            // The selection frame: one column outside the image on each side, rows 0 to 63.
+            const QRect frame(x - 1, 0, kImageWidth + 2, kStripHeight);
+            dc.fillRect(frame, QColor::fromRgb(kSelectionFill));
+            dc.setPen(QColor::fromRgb(kSelectionBorder));
+            dc.setBrush(Qt::NoBrush);
+            dc.drawRect(frame.adjusted(0, 0, -1, -1));
+        }
+        cache_.DrawImage(u, dc, QRect(x, kImageTop, kImageWidth, kImageHeight));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The chapter worker
+
+void CThumbnailWndChapter::StartWorker() {
+    StopWorker();  // at most one run at a time
+    workerMoviePath_ = moviePath_;
+    workerCount_ = std::min(cache_.GetCount(), totalUnits_);
+    ++workerRun_;
+    // Set here, before the thread exists, so that nothing reads the last run's values.
+    runFlag_.store(1);
+    workerActive_.store(1);
+    if (!Start()) workerActive_.store(0);
+    if (IsWindow()) SetTimer(kPriorityTimerId, kPriorityTimerMs);
+}
+
+void CThumbnailWndChapter::PostToView(uint32_t message, uintptr_t wParam) const {
+    std::lock_guard<std::mutex> lock(viewMutex_);
+    view_.PostMessage(message, wParam, 0);
+}
+
+uint32_t CThumbnailWndChapter::Run() {
+    bool failed = false;
+    {
+        CThumbnailMaker maker;
+        // A movie the frame source cannot open leaves the thumbnails blank, without a message.
+        if (SUCCEEDED(maker.Open(workerMoviePath_))) {
+            // Start times come from a document of our own: the user's edits never disturb it.
+            CBRVWrapper document;
+            failed = document.Open(workerMoviePath_) != 0 ||
+                     FAILED(MakeChapterThumbnails(document, maker));
+        }
+    }
+    if (failed) PostToView(WM_THUMBNAIL_FAILED, workerRun_);
+    workerActive_.store(0);
+    return 0;
+}
+
+HRESULT CThumbnailWndChapter::MakeChapterThumbnails(const CBRVWrapper& document,
+                                                    CThumbnailMaker& maker) {
+    const uintptr_t run = workerRun_;
+    ChapterScanHooks hooks;
+    hooks.keepRunning = [this] { return runFlag_.load() >= 1; };
+    hooks.priorityStart = [this] { return priorityStart_.load(); };
+    hooks.make = [&](uint32_t u) -> HRESULT {
+        if (made_[u].load() != 0) return S_OK;  // made by an earlier run of this opening
+        int64_t start = 0;
+        HRESULT hr = document.GetUnitStartTime(u, &start);
+        if (FAILED(hr)) return hr;
+        // Rendered aside and swapped in under the item's lock: painting never sees it half-made.
+        QImage image;
+        hr = maker.RenderThumbnail(start, &image);
+        if (FAILED(hr)) return hr;
+        if (!cache_.SwapImage(static_cast<int>(u), image)) return E_FAIL;
+        made_[u].store(1);
+        rendered_.fetch_add(1);
+        return S_OK;
+    };
+    hooks.invalidate = [this, run] { PostToView(WM_THUMBNAILS_CHANGED, run); };
+    return MakeChapterThumbnailsInOrder(static_cast<uint32_t>(workerCount_), hooks);
+}
+
+}  // namespace brevio

@@ -121,6 +121,8 @@ protected:
     bool StoreThumbnail(int index, QImage& image) override;
     // Starts the worker on the strip as it is now set up (firstUnit_, cache count, moviePath_).
     HRESULT StartStripWorker();
+    // What a failed rebuild leaves: an empty strip; returns hr, or E_FAIL for a success code.
+    HRESULT FailStrip(HRESULT hr);
     // What a failed edit leaves: an empty strip and the default selection length.
     HRESULT FailEdit(HRESULT hr);
     // The parent window's handle, taken on the UI thread when the window is created.

@@ -61,6 +61,8 @@ int32_t CBRVWrapper::Open(const QString& path) {
     } catch (const std::exception& e) {
         return fail(BRVDLG_INVALID_FILE, e.what());
     }
+    if (file->GetOpenResult() == VARNOMOVFILE_OPEN_OUT_OF_MEMORY)
+        return fail(BRVDLG_FAILURE, "out of memory while reading the movie");
     if (!file->IsValid()) {
         return fail(BRVDLG_INVALID_FILE,
                     file->GetError().empty() ? "invalid movie file" : file->GetError());
@@ -72,6 +74,8 @@ int32_t CBRVWrapper::Open(const QString& path) {
     } catch (const std::exception& e) {
         return fail(BRVDLG_NOT_BREVIO_MOVIE, e.what());
     }
+    if (movie->GetOpenResult() == VARNOMOVFILE_OPEN_OUT_OF_MEMORY)
+        return fail(BRVDLG_FAILURE, "out of memory while reading the units");
     if (!movie->IsValid()) {
         return fail(BRVDLG_NOT_BREVIO_MOVIE,
                     movie->GetError().empty() ? "not a Brevio movie" : movie->GetError());

@@ -42,6 +42,10 @@ CBrevioMovie::CBrevioMovie(const CVarnoMovFile* file) : impl_(std::make_unique<I
     } catch (const std::bad_alloc&) {
         impl_->error = "out of memory";
         impl_->valid = false;
+        impl_->outOfMemory = true;
+        impl_->structure = UnitStructure{};
+        impl_->state = {};
+        impl_->current = {};
     }
 }
 
@@ -52,6 +56,10 @@ bool CBrevioMovie::IsValid() const {
 }
 const std::string& CBrevioMovie::GetError() const {
     return impl_->error;
+}
+EVARNOMOVFILE_OPEN CBrevioMovie::GetOpenResult() const {
+    if (impl_->valid) return VARNOMOVFILE_OPEN_OK;
+    return impl_->outOfMemory ? VARNOMOVFILE_OPEN_OUT_OF_MEMORY : VARNOMOVFILE_OPEN_INVALID;
 }
 int32_t CBrevioMovie::GetTotalDuration() const {
     return impl_->valid ? impl_->totalDuration : 0;

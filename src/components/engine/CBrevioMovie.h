@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CBrevioShootingUnit.h"
+#include "EngineTypes.h"
 
 class CVarnoMovFile;
 
@@ -19,6 +20,8 @@ public:
     // not rise, a unit that does not begin on a video sync sample, ...).
     bool IsValid() const;
     const std::string& GetError() const;
+    // VARNOMOVFILE_OPEN_OUT_OF_MEMORY when memory ran out while reading the units.
+    EVARNOMOVFILE_OPEN GetOpenResult() const;
 
     // The edited movie's duration and the movie time scale (units per second, above zero).
     int32_t GetTotalDuration() const;

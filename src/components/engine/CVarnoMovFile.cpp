@@ -51,12 +51,20 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
     // Sample tables of even very long movies take a few tens of megabytes.
     constexpr uint64_t kMaxMovieAtom = 256ull * 1024 * 1024;
     if (moov->size > kMaxMovieAtom) return fail("movie atom too large");
-    auto moovBytes =
-        self.ReadVector(moov->offset + moov->headerSize, size_t(moov->size - moov->headerSize));
-    if (!moovBytes) return fail(moovBytes.error());
-    auto parsed = ParseMovie(*moovBytes);
-    if (!parsed) return fail(parsed.error());
-    model = std::move(*parsed);
+    {
+        // The atom's bytes go as soon as they are parsed: the model holds the tables as stored.
+        auto moovBytes =
+            self.ReadVector(moov->offset + moov->headerSize, size_t(moov->size - moov->headerSize));
+        if (!moovBytes) return fail(moovBytes.error());
+        auto parsed = ParseMovie(*moovBytes);
+        if (!parsed) return fail(parsed.error());
+        model = std::move(*parsed);
+    }
+    uint64_t listed = 0;
+    for (const TrackModel& tm : model.tracks) listed += ListedSampleCount(tm);
+    if (listed > kMaxListedSamples)
+        return fail("more samples than any movie this engine edits (" + std::to_string(listed) +
+                    ")");
 
     samples = MovieSamples{};
     samples.files.push_back(std::filesystem::absolute(p));
@@ -108,7 +116,7 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
             }
         }
 
-        auto refs = BuildSampleRefs(tm, fileIndex, *space);
+        auto refs = BuildSampleList(tm, fileIndex, *space);
         if (!refs) return fail(where + refs.error());
 
         TrackSamples ts;
@@ -168,9 +176,11 @@ CVarnoMovFile::CVarnoMovFile(const FileLocator& locator, Purpose purpose) {
     } catch (const std::exception& e) {
         if (!impl_) throw;
         impl_->valid = false;
-        impl_->error = dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+        impl_->outOfMemory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        impl_->error = impl_->outOfMemory ? "out of memory" : e.what();
         impl_->model = MovieModel{};
         impl_->samples = MovieSamples{};
+        impl_->handles.clear();
         impl_->movie.reset();
     }
 }
@@ -182,6 +192,10 @@ bool CVarnoMovFile::IsValid() const {
 }
 const std::string& CVarnoMovFile::GetError() const {
     return impl_->error;
+}
+EVARNOMOVFILE_OPEN CVarnoMovFile::GetOpenResult() const {
+    if (impl_->valid) return VARNOMOVFILE_OPEN_OK;
+    return impl_->outOfMemory ? VARNOMOVFILE_OPEN_OUT_OF_MEMORY : VARNOMOVFILE_OPEN_INVALID;
 }
 const CVarnoMovie* CVarnoMovFile::GetVarnoMovie() const {
     return impl_->valid ? impl_->movie.get() : nullptr;

@@ -24,6 +24,8 @@ public:
     bool IsValid() const;
     // Why the file is invalid, for messages ("" when valid).
     const std::string& GetError() const;
+    // VARNOMOVFILE_OPEN_OUT_OF_MEMORY when memory ran out while reading, else OK or INVALID.
+    EVARNOMOVFILE_OPEN GetOpenResult() const;
     // The movie structure; null when the file is invalid.
     const CVarnoMovie* GetVarnoMovie() const;
     const std::filesystem::path& GetPath() const;

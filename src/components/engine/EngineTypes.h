@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "SampleList.h"
+
 // Result of a write: 0 is success, every other value a failure.
 enum ERROR_CREATEMOVFILE : int32_t {
     CREATEMOVFILE_OK = 0,
@@ -16,6 +18,13 @@ enum ERROR_CREATEMOVFILE : int32_t {
     CREATEMOVFILE_CANCELLED = 6,
     CREATEMOVFILE_OUT_OF_MEMORY = 7,
     CREATEMOVFILE_UNSUPPORTED = 8,  // a structure the writer cannot reproduce
+};
+
+// Why opening failed (CVarnoMovFile::GetOpenResult, CBrevioMovie::GetOpenResult): 0 is success.
+enum EVARNOMOVFILE_OPEN : int32_t {
+    VARNOMOVFILE_OPEN_OK = 0,
+    VARNOMOVFILE_OPEN_INVALID = 1,        // unreadable, damaged, or not what the object accepts
+    VARNOMOVFILE_OPEN_OUT_OF_MEMORY = 2,  // the tables could not be held in memory
 };
 
 enum EBrevioMovFileEditorProgressCallbackMessage : int32_t {
@@ -39,17 +48,6 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
 }
 
 enum class TrackKind { Video, Audio, Text, Other };
-
-// One sample as stored, for the player and the frame source.
-struct SampleRef {
-    uint32_t file = 0;              // index into MovieSamples::files
-    uint64_t offset = 0;            // byte offset in that file
-    uint32_t size = 0;              // bytes
-    int64_t decodeTime = 0;         // media time scale
-    uint32_t duration = 0;          // media time scale
-    int32_t compositionOffset = 0;  // presentation time = decodeTime + compositionOffset
-    bool sync = true;               // key frame
-};
 
 // One track of an opened file with its samples in decode order.
 //
@@ -82,7 +80,7 @@ struct TrackSamples {
     uint32_t bytesPerFrame = 0;  // uncompressed audio: bytes of one frame of all channels
     // Presentation: media time at which the track starts (first edit of 'elst'); 0 without one.
     int64_t editMediaTime = 0;
-    std::vector<SampleRef> samples;
+    SampleList samples;
 };
 
 // Sample access of an opened file; a reference movie resolves its samples to the source file.

@@ -72,8 +72,8 @@ Status CheckLayout(const std::vector<Clip>& clips) {
     return {};
 }
 
-void AppendClipSamples(OutTrack& out, const std::vector<SampleRef>& samples, size_t begin,
-                       size_t end, uint32_t source, bool clipHasStss) {
+void AppendClipSamples(OutTrack& out, const SampleList& samples, size_t begin, size_t end,
+                       uint32_t source, bool clipHasStss) {
     for (size_t i = begin; i < end; ++i) {
         const SampleRef& s = samples[i];
         out.sizes.push_back(s.size);

@@ -1,7 +1,6 @@
 #include "engine/impl/BrevioUnits.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "engine/impl/FileImpl.h"
 
@@ -68,38 +67,62 @@ Result<UnitStructure> ReadUnits(const CVarnoMovFile::Impl& file) {
     if (starts.back() >= int64_t(model.duration))
         return Fail("a unit starts at or after the end of the movie");
 
-    // Each unit must begin on a video sync sample.
+    // Each unit must begin on a video sync sample: the first sample in presentation order no
+    // earlier than half a frame before the unit's start (ties go to the earlier in decode order).
+    // One pass over the samples finds, for every unit, the earliest sample presented between its
+    // threshold and the next unit's; no per-sample memory is needed.
     const TrackModel& vm = model.tracks[size_t(file.mainVideoTrack)];
-    const std::vector<SampleRef>& video = file.samples.tracks[size_t(file.mainVideoTrack)].samples;
-    std::vector<uint32_t> order(video.size());
-    std::iota(order.begin(), order.end(), 0u);
-    auto pts = [&](uint32_t i) { return video[i].decodeTime + video[i].compositionOffset; };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return pts(a) < pts(b); });
+    const SampleList& video = file.samples.tracks[size_t(file.mainVideoTrack)].samples;
+    if (video.empty()) return Fail("the video track has no samples");
     const int64_t mediaTime = vm.EditMediaTime();
     const int64_t emptyEdit = int64_t(std::min<uint64_t>(vm.EmptyEditDuration(), INT32_MAX));
     const int64_t frame = std::max<int64_t>(1, video.front().duration);
+    const Int128 frameScaled = Int128(frame) * model.timeScale;
+    // 2 x (presentation - unit start), in movie x media time scale units.
+    auto offset2 = [&](int64_t pts, size_t u) {
+        return Int128(2) * (pts - mediaTime) * model.timeScale -
+               Int128(2) * (starts[u] - emptyEdit) * vm.mediaTimeScale;
+    };
+    struct Candidate {
+        int64_t pts = 0;
+        uint32_t sample = 0;
+        bool found = false;
+    };
+    std::vector<Candidate> first(starts.size());
+    uint32_t index = 0;
+    for (const SampleRef& s : video) {
+        const int64_t pts = s.decodeTime + s.compositionOffset;
+        // The last unit whose threshold the sample reaches.
+        size_t lo = 0, hi = starts.size();
+        while (lo < hi) {
+            size_t mid = (lo + hi) / 2;
+            if (offset2(pts, mid) < -frameScaled)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        if (lo > 0) {
+            Candidate& c = first[lo - 1];
+            if (!c.found || pts < c.pts) c = Candidate{pts, index, true};
+        }
+        ++index;
+    }
 
     result.units.resize(starts.size());
+    // A later unit's samples are all presented after an earlier unit's: the earliest at or after
+    // unit u's threshold is u's own, else the next unit's that has one.
+    for (size_t u = starts.size() - 1; u-- > 0;)
+        if (!first[u].found) first[u] = first[u + 1];
     for (size_t u = 0; u < starts.size(); ++u) {
         UnitInfo& info = result.units[u];
         info.start = int32_t(starts[u]);
         int64_t end = u + 1 < starts.size() ? starts[u + 1] : int64_t(model.duration);
         info.duration = int32_t(end - starts[u]);
-        // Compared exactly: 2 * (pts - start) against one frame, both scaled to movie x media.
-        const Int128 start2 = Int128(2) * (starts[u] - emptyEdit) * vm.mediaTimeScale;
-        const Int128 frameScaled = Int128(frame) * model.timeScale;
-        auto offset2 = [&](uint32_t i) {
-            return Int128(2) * (pts(i) - mediaTime) * model.timeScale - start2;
-        };
-        // The first sample in presentation order no earlier than half a frame before the start.
-        auto it = std::lower_bound(order.begin(), order.end(), 0,
-                                   [&](uint32_t i, int) { return offset2(i) < -frameScaled; });
-        if (it == order.end() || offset2(*it) > frameScaled)
+        if (!first[u].found || offset2(first[u].pts, u) > frameScaled)
             return Fail("unit " + std::to_string(u + 1) + " has no video frame at its start");
-        if (!video[*it].sync)
+        if (!video[first[u].sample].sync)
             return Fail("unit " + std::to_string(u + 1) + " does not begin on a key frame");
-        info.syncSample = *it;
+        info.syncSample = first[u].sample;
         if (u > 0 && info.syncSample <= result.units[u - 1].syncSample)
             return Fail("unit " + std::to_string(u + 1) +
                         " begins before the previous unit in decode order");

@@ -12,7 +12,7 @@ namespace brevio::engine {
 namespace {
 
 // Appends samples [begin, end) of a per-sample track; chunks follow the source's byte runs.
-void AppendSamples(OutTrack& out, const std::vector<SampleRef>& samples, size_t begin, size_t end,
+void AppendSamples(OutTrack& out, const SampleList& samples, size_t begin, size_t end,
                    const uint32_t* durationOverride = nullptr) {
     for (size_t i = begin; i < end; ++i) {
         const SampleRef& s = samples[i];
@@ -50,7 +50,7 @@ int64_t ToMedia(const TrackModel& tm, int64_t movieTime, uint32_t movieScale) {
 // frames, so the written groups would drift from the written unit starts over many cuts; the
 // last sample of each group is lengthened or shortened so that the next group's key frame is
 // presented exactly at its unit's new start.
-void PlanMainVideo(const Context& c, const TrackModel& tm, const std::vector<SampleRef>& samples,
+void PlanMainVideo(const Context& c, const TrackModel& tm, const SampleList& samples,
                    OutTrack& out) {
     const size_t n = c.units.units.size();
     const int64_t E = tm.EditMediaTime();
@@ -73,7 +73,7 @@ void PlanMainVideo(const Context& c, const TrackModel& tm, const std::vector<Sam
     }
 }
 
-void PlanChapters(const Context& c, const TrackModel& tm, const std::vector<SampleRef>& samples,
+void PlanChapters(const Context& c, const TrackModel& tm, const SampleList& samples,
                   OutTrack& out) {
     for (size_t j = 0; j < c.kept.size(); ++j) {
         int64_t a = Rescale(c.outStart[j], c.movieScale, tm.mediaTimeScale);
@@ -144,8 +144,7 @@ void PlanFrames(const Context& c, const TrackModel& tm, const TrackSamples& ts, 
 // Compressed audio and other tracks: samples by their start time. Each unit takes the samples
 // from its start until the written track reaches the unit's new end to within half a sample, so
 // the track stays in step with the units however many are cut.
-void PlanByTime(const Context& c, const TrackModel& tm, const std::vector<SampleRef>& samples,
-                OutTrack& out) {
+void PlanByTime(const Context& c, const TrackModel& tm, const SampleList& samples, OutTrack& out) {
     const int64_t E = tm.EditMediaTime();
     const int64_t empty = int64_t(std::min<uint64_t>(tm.EmptyEditDuration(), INT32_MAX));
     const size_t n = c.units.units.size();

@@ -13,6 +13,7 @@ struct CVarnoMovFile::Impl {
     std::filesystem::path path;
     Purpose purpose = Purpose::Editing;
     bool valid = false;
+    bool outOfMemory = false;
     std::string error;
     brevio::engine::MovieModel model;
     brevio::engine::MovieSamples samples;

@@ -9,6 +9,7 @@
 struct CBrevioMovie::Impl {
     const CVarnoMovFile* file = nullptr;
     bool valid = false;
+    bool outOfMemory = false;
     std::string error;
     brevio::engine::UnitStructure structure;
     std::vector<unsigned> state;               // ascending original indexes that remain

@@ -70,9 +70,14 @@ struct SampleTables {
     uint32_t fixedSampleSize = 0;
     uint32_t sampleCount = 0;
     std::vector<uint32_t> sampleSizes;  // empty with a fixed size
-    std::vector<uint64_t> chunkOffsets;
+    // Chunk offsets as stored: 32-bit ('stco') or 64-bit ('co64').
+    std::vector<uint32_t> chunkOffsets32;
+    std::vector<uint64_t> chunkOffsets64;
     bool co64 = false;
     uint32_t descriptionCount = 0;
+
+    size_t ChunkCount() const { return co64 ? chunkOffsets64.size() : chunkOffsets32.size(); }
+    uint64_t ChunkOffset(size_t i) const { return co64 ? chunkOffsets64[i] : chunkOffsets32[i]; }
 };
 
 struct TrackModel {

@@ -1,6 +1,7 @@
 #include "engine/impl/SampleTable.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace brevio::engine {
 
@@ -63,7 +64,7 @@ Status CheckTables(const TrackModel& track) {
             prev = s;
         }
     }
-    const uint64_t chunks = t.chunkOffsets.size();
+    const uint64_t chunks = t.ChunkCount();
     if (n == 0) {
         if (chunks != 0 && t.stsc.empty()) return Fail("chunks without a sample-to-chunk table");
     } else if (t.stsc.empty()) {
@@ -88,100 +89,71 @@ Status CheckTables(const TrackModel& track) {
     return {};
 }
 
-// Visits every chunk with its offset and number of samples.
-template <typename F>
-Status ForEachChunk(const SampleTables& t, F&& f) {
-    for (size_t i = 0; i < t.stsc.size(); ++i) {
-        uint64_t first = t.stsc[i].firstChunk;
-        uint64_t next =
-            i + 1 < t.stsc.size() ? t.stsc[i + 1].firstChunk : t.chunkOffsets.size() + 1;
-        for (uint64_t c = first; c < next; ++c)
-            if (auto s = f(t.chunkOffsets[size_t(c - 1)], t.stsc[i].samplesPerChunk); !s) return s;
-    }
-    return {};
-}
-
-Result<std::vector<SampleRef>> BuildChunkSamples(const TrackModel& track, uint32_t fileIndex,
-                                                 const DataSpace& space) {
-    const SampleTables& t = track.tables;
-    const uint32_t bpf = track.description.bytesPerFrame;
-    const uint32_t delta = FrameDelta(track);
-    if (uint64_t(t.sampleCount) * bpf > space.TotalBytes())
-        return Fail("audio frames larger than the media data");
-    std::vector<SampleRef> refs;
-    refs.reserve(t.chunkOffsets.size());
-    int64_t frame = 0;
-    Status s = ForEachChunk(t, [&](uint64_t offset, uint32_t frames) -> Status {
-        uint64_t bytes = uint64_t(frames) * bpf;
-        if (bytes > UINT32_MAX) return Fail("audio chunk too large");
-        if (!space.Contains(offset, bytes)) return Fail("audio chunk outside the media data");
-        SampleRef r;
-        r.file = fileIndex;
-        r.offset = offset;
-        r.size = uint32_t(bytes);
-        r.decodeTime = frame * int64_t(delta);
-        uint64_t duration = uint64_t(frames) * delta;
-        if (duration > UINT32_MAX) return Fail("audio chunk too long");
-        r.duration = uint32_t(duration);
-        r.sync = true;
-        refs.push_back(r);
-        frame += frames;
-        return {};
-    });
-    if (!s) return Fail(s.error());
-    return refs;
-}
+std::atomic<uint64_t> nextSerial{1};
 
 }  // namespace
 
-Result<std::vector<SampleRef>> BuildSampleRefs(const TrackModel& track, uint32_t fileIndex,
-                                               const DataSpace& space) {
-    if (auto s = CheckTables(track); !s) return Fail(s.error());
-    if (UsesChunkSamples(track)) return BuildChunkSamples(track, fileIndex, space);
+uint64_t ListedSampleCount(const TrackModel& track) {
+    return UsesChunkSamples(track) ? track.tables.ChunkCount() : track.tables.sampleCount;
+}
 
-    const SampleTables& t = track.tables;
-    const uint64_t n = t.sampleCount;
-    // A fixed size promises n × size bytes; refuse before allocating what the file cannot hold.
-    if (t.fixedSampleSize != 0 && n * t.fixedSampleSize > space.TotalBytes())
-        return Fail("samples larger than the media data");
-    std::vector<SampleRef> refs(static_cast<size_t>(n));
-
-    size_t index = 0;
-    Status s = ForEachChunk(t, [&](uint64_t offset, uint32_t count) -> Status {
-        uint64_t chunkStart = offset;
-        for (uint32_t k = 0; k < count; ++k, ++index) {
-            uint32_t size = t.fixedSampleSize ? t.fixedSampleSize : t.sampleSizes[index];
-            if (offset > UINT64_MAX - size) return Fail("chunk offset out of range");
-            refs[index].file = fileIndex;
-            refs[index].offset = offset;
-            refs[index].size = size;
-            offset += size;
+// Walks the tables once: checks every chunk against the media data and stores a position every
+// SampleList::kMarkEvery elements.
+class SampleListBuilder {
+public:
+    static Result<SampleList> Build(const TrackModel& track, uint32_t fileIndex,
+                                    const DataSpace& space) {
+        if (auto s = CheckTables(track); !s) return Fail(s.error());
+        const SampleTables& t = track.tables;
+        SampleList list;
+        list.tables_ = &t;
+        list.file_ = fileIndex;
+        list.serial_ = nextSerial.fetch_add(1, std::memory_order_relaxed);
+        const uint64_t n = ListedSampleCount(track);
+        if (n > kMaxListedSamples) return Fail("more samples than any movie this engine edits");
+        list.count_ = uint32_t(n);
+        if (UsesChunkSamples(track)) {
+            list.chunks_ = true;
+            list.bytesPerFrame_ = track.description.bytesPerFrame;
+            list.frameDelta_ = FrameDelta(track);
+            if (uint64_t(t.sampleCount) * list.bytesPerFrame_ > space.TotalBytes())
+                return Fail("audio frames larger than the media data");
+        } else if (t.fixedSampleSize != 0 && n * t.fixedSampleSize > space.TotalBytes()) {
+            // A fixed size promises n x size bytes: refuse what the file cannot hold.
+            return Fail("samples larger than the media data");
+        } else if (t.fixedSampleSize == 0 && n > space.TotalBytes()) {
+            return Fail("more samples than bytes of media data");
         }
-        if (!space.Contains(chunkStart, offset - chunkStart))
-            return Fail("chunk outside the media data");
-        return {};
-    });
-    if (!s) return Fail(s.error());
-
-    index = 0;
-    uint64_t time = 0;
-    for (const SttsEntry& e : t.stts)
-        for (uint32_t k = 0; k < e.count; ++k, ++index) {
-            refs[index].decodeTime = int64_t(time);
-            refs[index].duration = e.delta;
-            time += e.delta;
+        list.marks_.reserve(size_t((n + SampleList::kMarkEvery - 1) / SampleList::kMarkEvery));
+        SamplePosition p = list.Start();
+        uint64_t chunkStart = p.offset;
+        for (uint64_t i = 0; i < n; ++i) {
+            if (i % SampleList::kMarkEvery == 0) list.marks_.push_back(p);
+            if (list.chunks_) {
+                const uint64_t frames = t.stsc[p.stscEntry].samplesPerChunk;
+                const uint64_t bytes = frames * list.bytesPerFrame_;
+                if (bytes > UINT32_MAX) return Fail("audio chunk too large");
+                if (frames * list.frameDelta_ > UINT32_MAX) return Fail("audio chunk too long");
+                if (!space.Contains(t.ChunkOffset(p.index), bytes))
+                    return Fail("audio chunk outside the media data");
+            } else {
+                if (p.inChunk == 0) chunkStart = p.offset;
+                const uint32_t size = t.fixedSampleSize ? t.fixedSampleSize : t.sampleSizes[i];
+                if (p.offset > UINT64_MAX - size) return Fail("chunk offset out of range");
+                const bool chunkEnds =
+                    p.inChunk + 1 == t.stsc[p.stscEntry].samplesPerChunk || i + 1 == n;
+                if (chunkEnds && !space.Contains(chunkStart, p.offset + size - chunkStart))
+                    return Fail("chunk outside the media data");
+            }
+            if (i + 1 < n) list.Step(p);
         }
-    if (t.hasCtts) {
-        index = 0;
-        for (const CttsEntry& e : t.ctts)
-            for (uint32_t k = 0; k < e.count; ++k, ++index)
-                refs[index].compositionOffset = e.offset;
+        return list;
     }
-    if (t.hasStss) {
-        for (auto& r : refs) r.sync = false;
-        for (uint32_t sIndex : t.stss) refs[sIndex - 1].sync = true;
-    }
-    return refs;
+};
+
+Result<SampleList> BuildSampleList(const TrackModel& track, uint32_t fileIndex,
+                                   const DataSpace& space) {
+    return SampleListBuilder::Build(track, fileIndex, space);
 }
 
 }  // namespace brevio::engine

@@ -1,6 +1,6 @@
 #pragma once
-// Expands a track's sample tables into one SampleRef per sample (one per chunk for uncompressed
-// audio), checking that the tables agree and that every chunk lies in the file's media data.
+// Checks a track's sample tables (they agree, every chunk lies in the file's media data) and
+// makes the compact list of its samples (one element per chunk for uncompressed audio).
 #include <utility>
 #include <vector>
 
@@ -27,7 +27,16 @@ bool UsesChunkSamples(const TrackModel& track);
 // The constant per-frame duration of a chunk-sample track's stts (media time scale).
 uint32_t FrameDelta(const TrackModel& track);
 
-Result<std::vector<SampleRef>> BuildSampleRefs(const TrackModel& track, uint32_t fileIndex,
-                                               const DataSpace& space);
+// Most elements (samples, or chunks of uncompressed audio) one file may list: far above a
+// camera's day (24 hours of 60 frames a second with AAC sound is about 9.2 million), and small
+// enough that the list's stored positions take at most a few tens of megabytes.
+constexpr uint64_t kMaxListedSamples = uint64_t(1) << 26;
+
+// The number of elements the track's list will have (samples, or chunks of uncompressed audio).
+uint64_t ListedSampleCount(const TrackModel& track);
+
+// The list refers to `track.tables`, which must stay where they are while it is used.
+Result<SampleList> BuildSampleList(const TrackModel& track, uint32_t fileIndex,
+                                   const DataSpace& space);
 
 }  // namespace brevio::engine

@@ -88,8 +88,15 @@ Status ParseChunkOffsets(const Atom& atom, SampleTables& t) {
     uint32_t count = 0;
     if (!ReadCount(r, wide ? 8 : 4, count)) return Fail(wide ? "truncated co64" : "truncated stco");
     t.co64 = wide;
-    t.chunkOffsets.resize(count);
-    for (auto& o : t.chunkOffsets) o = wide ? r.U64() : r.U32();
+    t.chunkOffsets32.clear();
+    t.chunkOffsets64.clear();
+    if (wide) {
+        t.chunkOffsets64.resize(count);
+        for (auto& o : t.chunkOffsets64) o = r.U64();
+    } else {
+        t.chunkOffsets32.resize(count);
+        for (auto& o : t.chunkOffsets32) o = r.U32();
+    }
     return {};
 }
 

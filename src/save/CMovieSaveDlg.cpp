@@ -1,0 +1,80 @@
+#include "CMovieSaveDlg.h"
+
+#include <QEvent>
+#include <QPushButton>
+
+#include "module/ModuleHelpers.h"
+#include "platform/HResult.h"
+#include "save/DestinationCheck.h"
+
+namespace brevio {
+
+namespace {
+constexpr uint32_t kFolderRefusedText = 136;
+constexpr uint32_t kDefaultCaption = 128;
+}  // namespace
+
+CMovieSaveDlg::CMovieSaveDlg(QWidget* owner, const QString& title, const QString* filter,
+                             uint32_t flags)
+    : CFileDlg(owner, title, filter, flags),
+      messageCaption_(LoadString(kDefaultCaption)),
+      rule_([](const QString& path) { return IsAllowedDestination(path); }) {}
+
+CMovieSaveDlg::~CMovieSaveDlg() = default;
+
+void CMovieSaveDlg::SetMessageCaption(const QString* text) {
+    messageCaption_ = text != nullptr ? *text : LoadString(kDefaultCaption);
+}
+
+int CMovieSaveDlg::OnInitDone() {
+    if (saveButton_ != nullptr) saveButton_->removeEventFilter(this);
+    saveButton_ = AcceptButton();
+    // QFileDialog enables its button again whenever the typed name changes; the filter disables
+    // it again at once while the current destination is refused.
+    if (saveButton_ != nullptr) saveButton_->installEventFilter(this);
+    return 0;
+}
+
+void CMovieSaveDlg::CheckCurrentPath() {
+    saveAllowed_ = rule_(CurrentFilePath());
+    if (!saveAllowed_) {
+        saveButton_->setEnabled(false);
+    } else if (!saveButton_->isEnabled()) {
+        saveButton_->setEnabled(true);
+    }
+}
+
+int CMovieSaveDlg::OnFolderChange() {
+    if (saveButton_ == nullptr) return 0;
+    CheckCurrentPath();
+    skipNextSelChange_ = true;
+    return 0;
+}
+
+int CMovieSaveDlg::OnSelChange() {
+    if (saveButton_ != nullptr) {
+        if (skipNextSelChange_) {
+            skipNextSelChange_ = false;
+        } else {
+            CheckCurrentPath();
+        }
+    }
+    skipNextSelChange_ = false;
+    return 0;
+}
+
+int CMovieSaveDlg::OnFileOK() {
+    if (rule_(CurrentFilePath())) return 0;
+    ShowMessage(this, kFolderRefusedText, &messageCaption_, MB_ICONEXCLAMATION);
+    return 1;
+}
+
+bool CMovieSaveDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == saveButton_ && event->type() == QEvent::EnabledChange && !saveAllowed_ &&
+        saveButton_->isEnabled()) {
+        saveButton_->setEnabled(false);
+    }
+    return CFileDlg::eventFilter(watched, event);
+}
+
+}  // namespace brevio

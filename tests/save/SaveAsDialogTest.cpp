@@ -1,0 +1,103 @@
+// The Save-As dialog driven as a user drives it: folders entered by typing their path, names
+// typed and confirmed, the refusal message answered.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "TestHarness.h"
+#include "module/ModuleHelpers.h"
+#include "save/CMovieSaveDlg.h"
+
+namespace brevio {
+namespace {
+
+// Types `text` into the name field and confirms it as Enter would.
+void TypeAndConfirm(CMovieSaveDlg* dialog, const QString& text) {
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(text);
+    dialog->accept();
+}
+
+TEST(SaveAsDialog, KeepsSaveDisabledInRefusedFoldersAndTakesLongNamesWhole) {
+    test::TempDir dir(QStringLiteral("saveas"));
+    const QString base = QDir(dir.path()).canonicalPath();
+    const QString hidden = base + QStringLiteral("/.cache");
+    // A folder path well beyond 260 characters.
+    QString deep = base;
+    for (int i = 0; i < 8; ++i) deep += QStringLiteral("/folder-with-a-rather-long-name-%1").arg(i);
+    ASSERT_TRUE(QDir().mkpath(hidden));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_GT(deep.size(), 260);
+
+    const QString filter = LoadString(137);
+    const QString caption = QStringLiteral("Trip");
+    CMovieSaveDlg dialog(nullptr, LoadString(129), &filter, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+    dialog.SetFlags(dialog.GetFlags() & ~OFN_OVERWRITEPROMPT);
+    dialog.SetDefaultExtension(LoadString(138));
+    dialog.SetFileName(LoadString(139));
+    dialog.SetMessageCaption(&caption);
+    dialog.setDirectory(hidden);
+    EXPECT_EQ(dialog.GetFlags(), 0x880024u);
+
+    bool disabledAtStart = false, disabledAfterTyping = false, stayedOpen = false;
+    bool enabledInGoodFolder = false;
+    std::shared_ptr<test::MessageBoxRecord> refusal;
+    auto answered = test::AnswerNextModal([&](QWidget* modal) {
+        ASSERT_EQ(modal, &dialog);
+        QPushButton* save = dialog.findChild<QPushButton*>(QStringLiteral("1"));
+        ASSERT_NE(save, nullptr);
+        disabledAtStart = !save->isEnabled();
+        // QFileDialog enables its button on every edit; the hidden folder keeps it disabled.
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("x");
+        disabledAfterTyping = !save->isEnabled();
+        refusal = test::AnswerNextMessageBox(QMessageBox::Ok);
+        dialog.accept();
+        stayedOpen = dialog.isVisible();
+        // Into the deep folder by its path, then a name without its extension.
+        TypeAndConfirm(&dialog, deep);
+        enabledInGoodFolder = save->isEnabled();
+        TypeAndConfirm(&dialog, QStringLiteral("trip"));
+    });
+    EXPECT_EQ(dialog.DoModal(false), 1);
+    ASSERT_TRUE(*answered);
+    EXPECT_TRUE(disabledAtStart);
+    EXPECT_TRUE(disabledAfterTyping);
+    ASSERT_TRUE(refusal->seen);
+    EXPECT_EQ(refusal->text, LoadString(136));
+    EXPECT_EQ(refusal->title, caption);
+    EXPECT_EQ(refusal->icon, QMessageBox::Warning);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(enabledInGoodFolder);
+    EXPECT_EQ(dialog.GetFileName(), deep + QStringLiteral("/trip.mov"));
+    EXPECT_EQ(dialog.windowTitle(), LoadString(129));
+}
+
+TEST(SaveAsDialog, TheSelectionChangeAfterAFolderChangeIsNotChecked) {
+    CMovieSaveDlg dialog(nullptr, QStringLiteral("t"), nullptr, 0);
+    int checks = 0;
+    dialog.SetDestinationRule([&](const QString&) {
+        ++checks;
+        return true;
+    });
+    std::vector<int> seen;
+    auto answered = test::AnswerNextModal([&](QWidget*) {
+        seen.push_back(checks);  // the first folder is checked when the dialog opens
+        emit dialog.directoryEntered(QDir::tempPath());
+        seen.push_back(checks);
+        emit dialog.currentChanged(QDir::tempPath());
+        seen.push_back(checks);
+        emit dialog.currentChanged(QDir::tempPath());
+        seen.push_back(checks);
+        dialog.reject();
+    });
+    EXPECT_EQ(dialog.DoModal(false), 2);
+    ASSERT_TRUE(*answered);
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 2, 3}));
+}
+
+}  // namespace
+}  // namespace brevio

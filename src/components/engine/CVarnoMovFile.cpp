@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/impl/AtomParsers.h"
+#include "engine/impl/EditPlan.h"
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/MovieParser.h"
 #include "engine/impl/SampleTable.h"
@@ -78,6 +79,9 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
     for (size_t ti = 0; ti < model.tracks.size(); ++ti) {
         const TrackModel& tm = model.tracks[ti];
         const std::string where = "track " + std::to_string(ti + 1) + ": ";
+        // What opens for editing can be cut and written.
+        if (purpose == Purpose::Editing)
+            if (auto s = CheckCuttable(tm); !s) return fail(where + s.error());
         // Which file holds the samples: the data reference of the first sample description.
         uint32_t fileIndex = 0;
         const DataSpace* space = &selfSpace;

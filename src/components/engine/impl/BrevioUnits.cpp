@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/impl/FileImpl.h"
+#include "engine/impl/TrackTimeline.h"
 
 namespace brevio::engine {
 
@@ -24,13 +25,8 @@ Result<std::vector<int64_t>> ChapterStarts(const CVarnoMovFile::Impl& file) {
     const TrackModel& tm = file.model.tracks[size_t(file.chapterTrack)];
     const TrackSamples& ts = file.samples.tracks[size_t(file.chapterTrack)];
     std::vector<int64_t> starts;
-    const int64_t mediaTime = tm.EditMediaTime();
-    const int64_t offset = int64_t(std::min<uint64_t>(tm.EmptyEditDuration(), INT32_MAX));
-    for (const SampleRef& s : ts.samples) {
-        int64_t t =
-            offset + Rescale(s.decodeTime - mediaTime, tm.mediaTimeScale, file.model.timeScale);
-        starts.push_back(t);
-    }
+    const TrackTimeline timeline(tm, file.model.timeScale);
+    for (const SampleRef& s : ts.samples) starts.push_back(timeline.MovieAt(s.decodeTime));
     if (starts.empty()) return Fail("the chapter track has no chapters");
     return starts;
 }
@@ -74,15 +70,18 @@ Result<UnitStructure> ReadUnits(const CVarnoMovFile::Impl& file) {
     const TrackModel& vm = model.tracks[size_t(file.mainVideoTrack)];
     const SampleList& video = file.samples.tracks[size_t(file.mainVideoTrack)].samples;
     if (video.empty()) return Fail("the video track has no samples");
-    const int64_t mediaTime = vm.EditMediaTime();
-    const int64_t emptyEdit = int64_t(std::min<uint64_t>(vm.EmptyEditDuration(), INT32_MAX));
     const int64_t frame = std::max<int64_t>(1, video.front().duration);
-    const Int128 frameScaled = Int128(frame) * model.timeScale;
-    // 2 x (presentation - unit start), in movie x media time scale units.
-    auto offset2 = [&](int64_t pts, size_t u) {
-        return Int128(2) * (pts - mediaTime) * model.timeScale -
-               Int128(2) * (starts[u] - emptyEdit) * vm.mediaTimeScale;
-    };
+    const Int128 frameScaled = frame;
+    // The media time the video shows at each unit's start.
+    const TrackTimeline timeline(vm, model.timeScale);
+    std::vector<int64_t> unitMedia(starts.size());
+    for (size_t u = 0; u < starts.size(); ++u) {
+        auto at = timeline.MediaAt(starts[u]);
+        if (!at) return Fail("unit " + std::to_string(u + 1) + " has no video at its start");
+        unitMedia[u] = *at;
+    }
+    // 2 x (presentation - unit start), in the media time scale.
+    auto offset2 = [&](int64_t pts, size_t u) { return Int128(2) * (pts - unitMedia[u]); };
     struct Candidate {
         int64_t pts = 0;
         uint32_t sample = 0;

@@ -25,10 +25,18 @@ void PatchDuration(std::vector<uint8_t>& payload, size_t offset, uint8_t version
 }
 
 void WriteElst(AtomBuilder& b, const OutTrack& t) {
-    const bool wide = t.trackDuration > UINT32_MAX || t.editMediaTime > INT32_MAX;
+    std::vector<EditEntry> edits = t.edits;
+    if (edits.empty()) {
+        if (t.emptyEdit) edits.push_back(EditEntry{t.emptyEdit, -1, 0x10000});
+        edits.push_back(EditEntry{t.trackDuration - std::min(t.trackDuration, t.emptyEdit),
+                                  t.editMediaTime, t.editRate});
+    }
+    bool wide = false;
+    for (const EditEntry& e : edits)
+        wide = wide || e.segmentDuration > UINT32_MAX || e.mediaTime > INT32_MAX;
     b.Begin(FourCC("edts"));
     b.BeginFull(FourCC("elst"), wide ? 1 : 0, 0);
-    b.U32(t.emptyEdit ? 2 : 1);
+    b.U32(uint32_t(edits.size()));
     auto entry = [&](uint64_t duration, int64_t mediaTime, int32_t rate) {
         if (wide) {
             b.U64(duration);
@@ -39,8 +47,7 @@ void WriteElst(AtomBuilder& b, const OutTrack& t) {
         }
         b.U32(uint32_t(rate));
     };
-    if (t.emptyEdit) entry(t.emptyEdit, -1, 0x10000);
-    entry(t.trackDuration - std::min(t.trackDuration, t.emptyEdit), t.editMediaTime, t.editRate);
+    for (const EditEntry& e : edits) entry(e.segmentDuration, e.mediaTime, e.rate);
     b.End();
     b.End();
 }

@@ -41,6 +41,9 @@ struct OutTrack {
     uint64_t emptyEdit = 0;  // movie time scale
     int64_t editMediaTime = 0;
     int32_t editRate = 0x10000;
+    // When not empty, the whole edit list to write (emptyEdit, editMediaTime and editRate then
+    // only describe its start).
+    std::vector<EditEntry> edits;
     uint64_t mediaDuration = 0;  // sum of sample durations
     uint64_t trackDuration = 0;  // movie time scale
 

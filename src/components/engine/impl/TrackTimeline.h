@@ -1,0 +1,50 @@
+#pragma once
+// A track's edit list as segments of movie time, each either empty or showing a range of the
+// media. Every movie-time to media-time conversion of the engine goes through this one place,
+// so an empty edit at the start (sound that begins late) or several media edits are handled the
+// same way by the units check and by the cutting plan.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/impl/MovieModel.h"
+
+namespace brevio::engine {
+
+struct TimelineSegment {
+    int64_t movieStart = 0;  // movie time scale
+    int64_t movieEnd = 0;
+    int64_t mediaStart = -1;  // media time scale; -1: an empty edit
+    bool Empty() const { return mediaStart < 0; }
+};
+
+// One stretch of a range of movie time as the track shows it.
+struct TimelinePiece {
+    int64_t movieStart = 0;  // movie time scale
+    int64_t movieEnd = 0;
+    int64_t mediaStart = -1;  // -1: nothing shown (empty edit)
+    int64_t mediaEnd = -1;
+    bool segmentStart = false;  // the piece begins where its edit begins
+    bool Empty() const { return mediaStart < 0; }
+};
+
+class TrackTimeline {
+public:
+    TrackTimeline(const TrackModel& track, uint32_t movieTimeScale);
+
+    // The media time shown at a movie time; nothing inside an empty edit or past the end.
+    std::optional<int64_t> MediaAt(int64_t movieTime) const;
+    // The movie time at which a media time is first shown; a media time that is never shown is
+    // placed as the first media edit would place it.
+    int64_t MovieAt(int64_t mediaTime) const;
+    // The pieces of [begin, end) in order; end may be INT64_MAX for "to the end of the track".
+    std::vector<TimelinePiece> Pieces(int64_t begin, int64_t end) const;
+    const std::vector<TimelineSegment>& Segments() const { return segments_; }
+
+private:
+    uint32_t movieScale_;
+    uint32_t mediaScale_;
+    std::vector<TimelineSegment> segments_;
+};
+
+}  // namespace brevio::engine

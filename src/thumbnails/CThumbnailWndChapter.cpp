@@ -224,11 +224,11 @@ bool CThumbnailWndChapter::ProcessWindowMessage(uint32_t message, uintptr_t wPar
 
 LRESULT CThumbnailWndChapter::OnCreate() {
     SetTimer(kPriorityTimerId, kPriorityTimerMs);
-    {
-        std::lock_guard<std::mutex> lock(viewMutex_);
-        view_ = Handle();
-    }
-    return CThumbnailWnd::OnCreate();
+    const LRESULT result = CThumbnailWnd::OnCreate();
+    // The strip's creation leaves its cache empty; an opened movie keeps every chapter.
+    if (totalUnits_ > 0 && cache_.GetLength() >= totalUnits_) cache_.SetCount(totalUnits_);
+    if (workerPending_) StartWorker();
+    return result;
 }
 
 bool CThumbnailWndChapter::SeekToChapter(int x, int y) {
@@ -305,19 +305,17 @@ void CThumbnailWndChapter::DoPaint(QPainter& dc) {
 
 void CThumbnailWndChapter::StartWorker() {
     StopWorker();  // at most one run at a time
+    workerPending_ = !IsWindow();
+    if (workerPending_) return;
     workerMoviePath_ = moviePath_;
     workerCount_ = std::min(cache_.GetCount(), totalUnits_);
+    workerView_ = Handle();
     ++workerRun_;
     // Set here, before the thread exists, so that nothing reads the last run's values.
     runFlag_.store(1);
     workerActive_.store(1);
     if (!Start()) workerActive_.store(0);
-    if (IsWindow()) SetTimer(kPriorityTimerId, kPriorityTimerMs);
-}
-
-void CThumbnailWndChapter::PostToView(uint32_t message, uintptr_t wParam) const {
-    std::lock_guard<std::mutex> lock(viewMutex_);
-    view_.PostMessage(message, wParam, 0);
+    SetTimer(kPriorityTimerId, kPriorityTimerMs);
 }
 
 uint32_t CThumbnailWndChapter::Run() {
@@ -332,7 +330,7 @@ uint32_t CThumbnailWndChapter::Run() {
                      FAILED(MakeChapterThumbnails(document, maker));
         }
     }
-    if (failed) PostToView(WM_THUMBNAIL_FAILED, workerRun_);
+    if (failed) workerView_.PostMessage(WM_THUMBNAIL_FAILED, workerRun_, 0);
     workerActive_.store(0);
     return 0;
 }
@@ -357,7 +355,7 @@ HRESULT CThumbnailWndChapter::MakeChapterThumbnails(const CBRVWrapper& document,
         rendered_.fetch_add(1);
         return S_OK;
     };
-    hooks.invalidate = [this, run] { PostToView(WM_THUMBNAILS_CHANGED, run); };
+    hooks.invalidate = [this, run] { workerView_.PostMessage(WM_THUMBNAILS_CHANGED, run, 0); };
     return MakeChapterThumbnailsInOrder(static_cast<uint32_t>(workerCount_), hooks);
 }
 

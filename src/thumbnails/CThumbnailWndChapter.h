@@ -10,14 +10,13 @@
 // priority timer (4011) hands it the unit at the left edge of the visible area.
 //
 // Threads: UI thread for everything except Run and what it calls (worker thread). The two share
-// the atomics below, the images of the cache (swapped under each item's lock, so the UI thread
-// never draws a half-written thumbnail and never waits for one being made), and the handle the
-// worker posts to.
+// the atomics below and the images of the cache (swapped under each item's lock, so the UI thread
+// never draws a half-written thumbnail and never waits for one being made); the worker tells the
+// view by posted messages only.
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "platform/HResult.h"
@@ -65,8 +64,8 @@ public:
     int HitTest(int x, int y) const;
     // The content rectangle of the strip (68 per chapter plus 4, by 64); returns the scene count.
     int GetContentRect(QRect* rect) const;
-    // Starts the chapter worker on the cache as it is and, when the window exists, the priority
-    // timer.
+    // Starts the chapter worker on the cache as it is, with the priority timer. Before the window
+    // exists the start waits for its creation: the worker reports to the window.
     void StartWorker();
 
     // --- State, for tests ---
@@ -95,7 +94,6 @@ private:
     // Moves the preview to the start of the chapter under a client point and selects it; false
     // when there is no chapter there.
     bool SeekToChapter(int x, int y);
-    void PostToView(uint32_t message, uintptr_t wParam) const;
     bool AllThumbnailsMade() const;
 
     IBRVPreviewContainer* preview_ = nullptr;
@@ -107,14 +105,12 @@ private:
     QString workerMoviePath_;
     int workerCount_ = 0;
     uint32_t workerRun_ = 0;
+    WindowHandle workerView_;
+    // A start asked for before the window existed: the worker starts when it is created.
+    bool workerPending_ = false;
     // Per unit: 1 once its thumbnail is in the cache; cleared when the strip is emptied.
     std::unique_ptr<std::atomic<uint8_t>[]> made_;
     std::atomic<int> rendered_{0};
-
-    // The window the worker posts to: set when the window is created and cleared when it goes,
-    // so a worker started before the window exists still reaches it.
-    mutable std::mutex viewMutex_;
-    WindowHandle view_;
 };
 
 }  // namespace brevio

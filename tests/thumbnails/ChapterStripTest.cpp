@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "TestHarness.h"
@@ -233,6 +235,72 @@ TEST_F(ChapterStrip, CutUndoRedoRemakeNothingAndSelectTheFollowingChapter) {
     ASSERT_TRUE(strip.WaitForWorker());
     EXPECT_EQ(view.GetThumbnailsRendered(), 10) << "edits never remake a thumbnail";
     for (int u = 0; u < 10; ++u) EXPECT_FALSE(IsWhite(view.GetThumbnail(u))) << "chapter " << u;
+}
+
+tm::MovieOptions ManyChapters(int count) {
+    tm::MovieOptions options;
+    options.units = count;
+    options.framesPerUnit = 1;
+    options.chapters = true;
+    options.audio = tm::Audio::None;
+    return options;
+}
+
+TEST_F(ChapterStrip, ThumbnailsInViewComeFirstAlsoAfterACut) {
+    UseFrameSource(10);  // 300 chapters take seconds: the view asks long before the scan is there
+    Strip strip(tm::MakeMovie(ManyChapters(300)));
+    ASSERT_EQ(strip.openResult, 0);
+    CThumbnailWndChapter& view = *strip.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+
+    // After a cut, strip position 150 shows unit 151.
+    ASSERT_TRUE(view.SelectScene(10, false));
+    ASSERT_EQ(view.CutSelection(), S_OK);
+    view.SetScrollOffset(68 * 151 + 1, 0);  // strip position 151 at the left edge
+    QElapsedTimer asked;
+    asked.start();
+    ASSERT_TRUE(test::WaitUntil([&] { return view.GetPriorityStart() == 151; }, 2000))
+        << "priority " << view.GetPriorityStart();
+    const qint64 requestMs = asked.elapsed();
+    EXPECT_LT(requestMs, 1000) << "the priority timer samples every 200 ms";
+
+    ASSERT_TRUE(test::WaitUntil([&] { return view.IsThumbnailMade(151); }, 5000));
+    EXPECT_FALSE(view.IsThumbnailMade(100)) << "the worker jumped ahead instead of scanning there";
+    std::printf("priority reached in %lld ms; chapter 151 made after %d thumbnails\n",
+                static_cast<long long>(requestMs), view.GetThumbnailsRendered());
+
+    ASSERT_TRUE(strip.WaitForWorker(60000));
+    EXPECT_EQ(view.GetThumbnailsRendered(), 300) << "every chapter made once, the cut included";
+}
+
+TEST_F(ChapterStrip, StoppingTheWorkerWhilePaintingNeverWaits) {
+    UseFrameSource(1);
+    Strip strip(tm::MakeMovie(ManyChapters(300)));
+    ASSERT_EQ(strip.openResult, 0);
+    CThumbnailWndChapter& view = *strip.view;
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+        view.viewport()->repaint();
+        view.ResetStrip();  // stops and joins the worker
+        EXPECT_FALSE(view.IsWorkerActive());
+    }
+}
+
+TEST_F(ChapterStrip, AThousandChaptersPaint) {
+    Strip strip(tm::MakeMovie(ManyChapters(1000)));
+    ASSERT_EQ(strip.openResult, 0);
+    CThumbnailWndChapter& view = *strip.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    view.SetScrollOffset(68 * 1000, 0);  // clamped to the end
+    ASSERT_EQ(view.GetScrollOffset().x(), 68 * 1000 + 4 - view.ClientRect().width());
+    ASSERT_TRUE(test::WaitUntil([&] { return view.IsThumbnailMade(999); }, 20000));
+
+    const QImage shot = view.viewport()->grab().toImage();
+    const QImage last = view.GetThumbnail(999);
+    const QPoint center(68 * 999 + 4 + 32 - view.GetScrollOffset().x(), 8 + 24);
+    EXPECT_FALSE(IsWhite(last));
+    EXPECT_EQ(shot.pixel(center) & 0xFFFFFF, last.pixel(32, 24) & 0xFFFFFF);
+    ASSERT_TRUE(strip.WaitForWorker(60000));
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// Cut, undo and redo through the strip on a real movie: what the document keeps, which scenes come
+// back selected, and that the reference movie the preview plays holds exactly the kept units.
+#include <QDir>
+#include <QFile>
+
+#include "preview/CThumbnailMaker.h"
+
+#include "StripTestSupport.h"
+#include "module/ModuleHelpers.h"
+
+namespace brevio::test {
+namespace {
+
+constexpr int kUnits = 20;
+constexpr int kFramesPerUnit = 30;
+
+class StripEdit : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { movie_ = UnitMovie(kUnits); }
+    void SetUp() override {
+        // The reference movie goes to this test's own temporary folder.
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.path().toUtf8());
+        ASSERT_NO_FATAL_FAILURE(f_.Open(movie_));
+    }
+    void TearDown() override { qputenv("TMPDIR", oldTmp_); }
+
+    std::vector<unsigned> State() {
+        std::vector<unsigned> state;
+        EXPECT_EQ(f_.view->GetDocument().ReadEditingState(state), S_OK);
+        return state;
+    }
+    std::vector<int> SelectedUnits() {
+        std::vector<int> units;
+        f_.view->GetSelectedUnits(units);
+        return units;
+    }
+    // The reference movie holds the frames of the kept units only (ffprobe reads its tables; its
+    // media stays in the source, which only our frame source follows), and the strip's thumbnails,
+    // made from it, show the first frames of the kept units they stand for.
+    void ExpectReferenceHolds(const std::vector<unsigned>& kept) {
+        CThumbnailWnd& view = *f_.view;
+        const std::filesystem::path ref = view.GetReferenceMoviePath().toStdString();
+        EXPECT_EQ(testmovies::ProbeStreamEntry(ref, "v:0", "nb_frames"),
+                  std::to_string(kept.size() * kFramesPerUnit));
+        ASSERT_TRUE(f_.WaitIdle());
+        ASSERT_EQ(view.GetMoviePath(), view.GetReferenceMoviePath());
+        CThumbnailMaker source;
+        ASSERT_EQ(source.Open(QString::fromStdString(movie_.string())), S_OK);
+        ASSERT_GT(view.GetSceneCount(), 0);
+        for (int i = 0; i < view.GetSceneCount(); ++i) {
+            const unsigned unit = kept.at(size_t(view.GetFirstUnit() + i));
+            QImage expected;
+            ASSERT_EQ(source.RenderThumbnail(unit * kUnit, &expected), S_OK);
+            EXPECT_EQ(view.GetThumbnail(i), expected)
+                << "strip position " << i << ", unit " << unit;
+        }
+    }
+    static std::vector<unsigned> Without(unsigned first, unsigned last) {
+        std::vector<unsigned> v;
+        for (unsigned u = 0; u < kUnits; ++u) {
+            if (u < first || u > last) v.push_back(u);
+        }
+        return v;
+    }
+
+    static inline std::filesystem::path movie_;
+    TempDir tmp_{QStringLiteral("strip-edit")};
+    QByteArray oldTmp_;
+    StripFixture f_;
+};
+
+TEST_F(StripEdit, CutUndoRedoKeepTheReferenceMovieInStep) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);  // units 4..19, 8..15 selected
+    // Right after a rebuild the thumbnails are being made: nothing is cut.
+    EXPECT_EQ(view.CutSelection(), S_FALSE);
+    EXPECT_EQ(State().size(), size_t{kUnits});
+    ASSERT_TRUE(f_.WaitIdle());
+    view.SetSelectionLength(5);
+    ASSERT_EQ(SelectedUnits(), (std::vector<int>{8, 9, 10, 11, 12}));
+    // The units look different, so a thumbnail of the wrong unit would be seen.
+    EXPECT_NE(view.GetThumbnail(8 - 4), view.GetThumbnail(13 - 4));
+
+    ASSERT_EQ(view.CutSelection(), S_OK);
+    EXPECT_EQ(State(), Without(8, 12));
+    EXPECT_EQ(view.GetMoviePath(), view.GetReferenceMoviePath());
+    // Rebuilt at the scene that followed the cut ones (old unit 13, now unit 8).
+    EXPECT_EQ(SelectedUnits(), (std::vector<int>{8, 9, 10, 11, 12}));
+    EXPECT_TRUE(view.CanUndo());
+    ExpectReferenceHolds(Without(8, 12));
+
+    // Undo: the five restored scenes come back selected and the length follows them.
+    ASSERT_EQ(view.UndoEdit(), S_OK);
+    EXPECT_EQ(State().size(), size_t{kUnits});
+    unsigned length = 0;
+    view.GetSelectionLength(&length);
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(SelectedUnits(), (std::vector<int>{8, 9, 10, 11, 12}));
+    EXPECT_TRUE(view.HasSelection());
+    ExpectReferenceHolds(Without(kUnits, kUnits));
+
+    // Redo: cut again, the length stays.
+    ASSERT_EQ(view.RedoEdit(), S_OK);
+    EXPECT_EQ(State(), Without(8, 12));
+    view.GetSelectionLength(&length);
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(SelectedUnits().front(), 8);
+    ExpectReferenceHolds(Without(8, 12));
+
+    // Nothing left to redo: the document's failure, the strip as it was.
+    const std::vector<int> before = SelectedUnits();
+    EXPECT_TRUE(FAILED(view.RedoEdit()));
+    EXPECT_EQ(SelectedUnits(), before);
+    EXPECT_EQ(view.GetSceneCount(), 15);
+}
+
+TEST_F(StripEdit, UndoAtTheFirstStateLeavesTheStripAsItWas) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);
+    ASSERT_TRUE(f_.WaitIdle());
+    EXPECT_TRUE(FAILED(view.UndoEdit()));
+    EXPECT_EQ(view.GetSceneCount(), 16);
+    EXPECT_FALSE(view.IsBusy());
+    EXPECT_EQ(SelectedUnits().front(), 8);
+}
+
+TEST_F(StripEdit, AFailedReferenceWriteShowsTheMessageAndEmptiesTheStrip) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);
+    ASSERT_TRUE(f_.WaitIdle());
+    view.SetSelectionLength(6);
+    // A folder where the reference movie should go: it cannot be written.
+    const QString ref = view.GetReferenceMoviePath();
+    ASSERT_FALSE(ref.isEmpty());
+    ASSERT_TRUE(QFile::remove(ref));
+    ASSERT_TRUE(QDir().mkdir(ref));
+
+    auto box = AnswerNextMessageBox(QMessageBox::Ok);
+    EXPECT_TRUE(FAILED(view.CutSelection()));
+    ASSERT_TRUE(box->seen);
+    EXPECT_EQ(box->text, LoadString(135));
+    EXPECT_EQ(box->title, LoadString(128));
+    EXPECT_EQ(box->icon, QMessageBox::Warning);
+    EXPECT_EQ(view.GetSceneCount(), 0);
+    unsigned length = 0;
+    view.GetSelectionLength(&length);
+    EXPECT_EQ(length, 8u);
+    // The thumbnails still come from the source movie; the cut itself stays in the document.
+    EXPECT_EQ(view.GetMoviePath().toStdString(), movie_.string());
+    EXPECT_EQ(State(), Without(8, 13));
+    QDir().rmdir(ref);
+}
+
+TEST_F(StripEdit, ClosingStopsTheWorkerAndEmptiesTheStrip) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);
+    view.CloseDocument();
+    EXPECT_EQ(view.GetSceneCount(), 0);
+    EXPECT_TRUE(view.GetMoviePath().isEmpty());
+    EXPECT_EQ(view.ShowScenesAt(0), S_FALSE);
+    EXPECT_EQ(view.OpenDocument(QString()), 7);
+}
+
+}  // namespace
+}  // namespace brevio::test

@@ -1,0 +1,332 @@
+// The strip on real movies: where the window of scenes lies, which run is selected, how clicks,
+// keys and the wheel act, what is painted, and the worker running while the strip is painted.
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <thread>
+
+#include "StripTestSupport.h"
+
+namespace brevio::test {
+namespace {
+
+// --- The window of units around a position, without a movie ---
+
+TEST(StripWindow, SixteenUnitsFromFourBeforeClampedToTheMovie) {
+    CThumbnailWnd view;
+    const int64_t d = 1000;
+    struct Case {
+        int64_t unitStart, total, first, last;
+    } cases[] = {
+        {100 * d, 200 * d, 96 * d, 112 * d},         // unit 100 of 200
+        {199 * d, 200 * d, 184 * d, 200 * d},        // the last unit
+        {2 * d, 10 * d + d / 2, 0, 10 * d + d / 2},  // 10.5 units: all of it
+        {0, 200 * d, 0, 16 * d},                     // the first unit
+    };
+    for (const Case& c : cases) {
+        int64_t first = -1, last = -1;
+        ASSERT_EQ(view.ComputeWindow(c.unitStart, d, c.total, &first, &last), S_OK);
+        EXPECT_EQ(first, c.first) << c.unitStart;
+        EXPECT_EQ(last, c.last) << c.unitStart;
+    }
+    int64_t out = 0;
+    EXPECT_EQ(view.ComputeWindow(0, d, d, nullptr, &out), E_POINTER);
+}
+
+// --- The run selected by a click (no window needed) ---
+
+struct SelectCase {
+    int scenes;
+    unsigned length;
+    int selectedBefore;  // strip position clicked first to make a selection, -1 none
+    int click;
+    int first, last;  // the run selected afterwards, -1 none
+};
+
+std::vector<int> Selected(const CThumbnailWnd& view) {
+    std::vector<int> positions;
+    for (int i = 0; i < 16; ++i) {
+        if (view.IsSceneSelected(i)) positions.push_back(i);
+    }
+    return positions;
+}
+
+TEST(StripSelection, HalfRunRuleAndClamping) {
+    const SelectCase cases[] = {
+        {16, 8, -1, 3, 3, 10},
+        {16, 8, 3, 7, 0, 7},
+        {16, 8, 3, 6, 6, 13},
+        {16, 8, 3, 12, 5, 12},
+        {16, 8, 3, 15, 8, 15},
+        {16, 8, -1, 10, 8, 15},
+        // A run longer than the strip selects the whole strip (no unsigned wrap).
+        {6, 8, -1, 2, 0, 5},
+        {6, 8, 0, 5, 0, 5},
+        // The right half of a run at the start: the new run would begin before 0.
+        {16, 8, 0, 4, 0, 7},
+        // Four scenes or fewer: nothing can be selected.
+        {4, 8, -1, 1, -1, -1},
+    };
+    for (const SelectCase& c : cases) {
+        CThumbnailWnd view;  // a strip of c.scenes thumbnails, no window
+        ASSERT_EQ(view.InitThumbnailCache(c.scenes), S_OK);
+        view.SetSelectionLength(c.length);
+        if (c.selectedBefore >= 0) {
+            ASSERT_TRUE(view.SelectScene(c.selectedBefore, false));
+        }
+        EXPECT_TRUE(view.SelectScene(c.click, false));
+        std::vector<int> expected;
+        for (int i = c.first; c.first >= 0 && i <= c.last; ++i) expected.push_back(i);
+        EXPECT_EQ(Selected(view), expected)
+            << c.scenes << " scenes, run " << c.selectedBefore << ", click " << c.click;
+    }
+    CThumbnailWnd view;
+    ASSERT_EQ(view.InitThumbnailCache(16), S_OK);
+    EXPECT_FALSE(view.SelectScene(16, false));
+}
+
+TEST(StripSelection, LengthChangeKeepsTheStart) {
+    CThumbnailWnd view;
+    ASSERT_EQ(view.InitThumbnailCache(16), S_OK);
+    view.SetSelectionLength(8);
+    view.SelectScene(3, false);
+    view.SetSelectionLength(4);
+    EXPECT_EQ(Selected(view), (std::vector<int>{3, 4, 5, 6}));
+    view.SelectScene(12, false);  // right half of 3..6: 12 becomes the last of the run
+    EXPECT_EQ(Selected(view), (std::vector<int>{9, 10, 11, 12}));
+    view.SelectScene(12, false);
+    view.SelectScene(15, false);
+    EXPECT_EQ(Selected(view), (std::vector<int>{12, 13, 14, 15}));
+    view.SetSelectionLength(8);
+    EXPECT_EQ(Selected(view), (std::vector<int>{8, 9, 10, 11, 12, 13, 14, 15}));
+}
+
+// --- A 200-unit movie in a created view ---
+
+class StripView : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { movie_ = UnitMovie(200); }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(f_.Open(movie_)); }
+    void Click(int x, int y) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y), QPointF(x, y), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f_.view->viewport(), &press);
+    }
+    std::vector<int> Units() {
+        std::vector<int> units;
+        f_.view->GetSelectedUnits(units);
+        return units;
+    }
+    static std::vector<int> Range(int first, int last) {
+        std::vector<int> v;
+        for (int i = first; i <= last; ++i) v.push_back(i);
+        return v;
+    }
+    static inline std::filesystem::path movie_;
+    StripFixture f_;
+};
+
+TEST_F(StripView, WindowSelectionAndScrollOffsetAroundAPosition) {
+    struct Case {
+        int64_t position;
+        int firstUnit, firstSelected, offset;
+    } cases[] = {
+        {100 * kUnit + kUnit / 2, 96, 100, 216},  // inside unit 100
+        // Near the end: from the end of the strip (offset 401, the range maximum 1091 at the
+        // client's right edge) a run starting at 7 is in view with its margins; a run at 8 needs
+        // more and takes the largest offset, 402.
+        {191 * kUnit, 184, 191, 401},
+        {199 * kUnit + 5, 184, 192, 402},  // the last unit: run clamped to 8..15
+        {500 * kUnit, 184, 192, 402},      // beyond the end: treated as total - 1
+        {103 * kUnit, 99, 103, 216},
+        {0, 0, 0, 0},
+    };
+    CThumbnailWnd& view = *f_.view;
+    for (const Case& c : cases) {
+        ASSERT_EQ(view.ShowScenesAt(c.position), S_OK);
+        EXPECT_EQ(view.GetFirstUnit(), c.firstUnit) << c.position;
+        EXPECT_EQ(view.GetSceneCount(), 16);
+        EXPECT_EQ(Units(), Range(c.firstSelected, c.firstSelected + 7)) << c.position;
+        EXPECT_EQ(view.GetScrollOffset().x(), c.offset) << c.position;
+        int64_t start = -1;
+        EXPECT_EQ(view.GetSelectionStart(&start), S_OK);
+        EXPECT_EQ(start, c.firstSelected * kUnit);
+        // 16 scenes: 1092 pixels, line 1/100 and page 1/10 of that.
+        EXPECT_EQ(view.GetScrollSize(), QSize(1092, 64));
+        EXPECT_EQ(view.GetScrollLine().width(), 10);
+        EXPECT_EQ(view.GetScrollPage().width(), 109);
+        EXPECT_TRUE(view.horizontalScrollBar()->isEnabled());
+    }
+    ASSERT_TRUE(f_.WaitIdle());
+    view.ResetStrip();
+    EXPECT_EQ(view.GetSceneCount(), 0);
+    EXPECT_EQ(view.GetSelectionStart(nullptr), E_FAIL);
+    int64_t untouched = 7;
+    EXPECT_EQ(view.GetSelectionStart(&untouched), S_FALSE);
+    EXPECT_EQ(untouched, 7);
+    // An empty strip fits: the bar stays, disabled.
+    EXPECT_TRUE(view.horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(view.horizontalScrollBar()->isEnabled());
+}
+
+TEST_F(StripView, ClicksSelectInTheHitBandOnlyAndNotWhileBusy) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    // Thumbnails still being made: a click changes nothing and takes no focus.
+    ASSERT_TRUE(view.IsBusy());
+    Click(10 * 68 + 20, 30);
+    EXPECT_EQ(Units(), Range(0, 7));
+    EXPECT_FALSE(view.hasFocus());
+    ASSERT_TRUE(f_.WaitIdle());
+
+    Click(10 * 68 + 20, 30);  // right half of 0..7: 10 becomes the last
+    EXPECT_EQ(Units(), Range(3, 10));
+    EXPECT_TRUE(view.hasFocus());
+    Click(0, 30);  // x 0 is position 0: (0 - 2) / 68 truncates toward zero
+    EXPECT_EQ(Units(), Range(0, 7));
+    Click(12 * 68 + 20, 7);
+    Click(12 * 68 + 20, 57);
+    EXPECT_EQ(Units(), Range(0, 7));
+    Click(12 * 68 + 20, 56);
+    EXPECT_EQ(Units(), Range(5, 12));
+    Click(2 * 68 + 20, 8);
+    EXPECT_EQ(Units(), Range(2, 9));
+}
+
+TEST_F(StripView, KeysAreConsumedDeleteAsksTheParentToCut) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    const int offset = view.GetScrollOffset().x();
+    for (int key : {Qt::Key_Right, Qt::Key_End, Qt::Key_PageDown, Qt::Key_Delete}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        press.ignore();
+        QApplication::sendEvent(&view, &press);
+        EXPECT_TRUE(press.isAccepted()) << key;
+    }
+    EXPECT_EQ(view.GetScrollOffset().x(), offset);
+    ASSERT_TRUE(WaitUntil([&] { return f_.parent.Count(WM_CUT_KEY) == 1; }));
+    // Nothing selected: Delete still goes to the pane, which decides.
+    view.ResetStrip();
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(&view, &del);
+    EXPECT_TRUE(WaitUntil([&] { return f_.parent.Count(WM_CUT_KEY) == 2; }));
+}
+
+TEST_F(StripView, WheelScrollsThreeLinesPerNotchAndKeepsTheRest) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    ASSERT_EQ(view.GetScrollOffset().x(), 216);
+    const auto wheel = [&](QPoint angle) {
+        QWheelEvent event(QPointF(100, 30), QPointF(100, 30), QPoint(), angle, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    wheel(QPoint(0, -120));  // one notch toward the user: 3 lines of 10 to the right
+    EXPECT_EQ(view.GetScrollOffset().x(), 246);
+    wheel(QPoint(0, 120));
+    EXPECT_EQ(view.GetScrollOffset().x(), 216);
+    wheel(QPoint(0, 40));  // a third of a notch: one line, the 40 is kept
+    EXPECT_EQ(view.GetScrollOffset().x(), 206);
+    wheel(QPoint(0, 80));  // 120 in all: three more lines, nothing kept
+    EXPECT_EQ(view.GetScrollOffset().x(), 176);
+    wheel(QPoint(-120, 0));  // horizontal wheel tilted right
+    EXPECT_EQ(view.GetScrollOffset().x(), 206);
+    for (int i = 0; i < 50; ++i) wheel(QPoint(0, -120));
+    EXPECT_EQ(view.GetScrollOffset().x(), 1092 - 690);
+}
+
+// Pixel colours of the painted strip, in client coordinates.
+QImage Paint(CThumbnailWnd& view) {
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(StripView, SelectionFramesOnlyOnceTheThumbnailsAreMade) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);  // positions 0..7 selected, offset 0
+    ASSERT_TRUE(view.IsBusy());
+    QImage busy = Paint(view);
+    EXPECT_EQ(busy.pixel(3, 0), qRgb(255, 255, 255));  // no frame while busy
+    ASSERT_TRUE(f_.WaitIdle());
+    QImage shown = Paint(view);
+    const QRgb border = CThumbnailWnd::kSelectionBorder;
+    const QRgb fill = CThumbnailWnd::kSelectionFill;
+    for (int i : {0, 7}) {
+        const int left = 68 * i + 3;
+        EXPECT_EQ(shown.pixel(left, 0), border) << i;
+        EXPECT_EQ(shown.pixel(left, 63), border) << i;
+        EXPECT_EQ(shown.pixel(left + 65, 30), border) << i;
+        EXPECT_EQ(shown.pixel(left + 1, 2), fill) << i;  // above the image
+        EXPECT_EQ(shown.pixel(left + 1, 8), QColor(view.GetThumbnail(i).pixel(0, 0)).rgb()) << i;
+    }
+    EXPECT_EQ(shown.pixel(68 * 8 + 3, 0), qRgb(255, 255, 255));    // position 8 is not selected
+    EXPECT_EQ(shown.pixel(68 * 7 + 69, 30), qRgb(255, 255, 255));  // gap after the frame
+    // Every thumbnail came from the movie: none is left blank white.
+    for (int i = 0; i < 16; ++i) {
+        const QImage image = view.GetThumbnail(i);
+        ASSERT_EQ(image.size(), QSize(64, 48));
+        EXPECT_NE(image.pixel(32, 24), qRgb(255, 255, 255)) << i;
+    }
+    // Scrolled, the content moves left by the offset.
+    view.SetScrollOffset(100, 0);
+    QImage scrolled = Paint(view);
+    EXPECT_EQ(scrolled.pixel(68 * 7 + 3 - 100, 0), border);
+    test::SaveScreenshot(view.parentWidget(), QStringLiteral("strip"));
+}
+
+TEST_F(StripView, FramesThatCannotBeReadLeaveTheStripBusyAndRefuseInput) {
+    ComponentRegistry::Instance().Register(kFrameSourceName,
+                                           [](std::unique_ptr<IComponent>&) { return E_FAIL; });
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    WaitUntil([] { return false; }, 300);
+    RegisterFrameSourceComponent();
+    EXPECT_TRUE(view.IsBusy());
+    EXPECT_EQ(view.GetThumbnail(0).pixel(32, 24), qRgb(255, 255, 255));
+    Click(68 * 12 + 20, 30);
+    EXPECT_EQ(Units(), Range(100, 107));
+    EXPECT_EQ(view.CutSelection(), S_FALSE);
+    EXPECT_EQ(view.GetDocument().GetUnitCount(), 200u);
+    // The next rebuild whose worker completes clears it.
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    EXPECT_TRUE(f_.WaitIdle());
+}
+
+TEST_F(StripView, AFailureReportOfAnEarlierRunDoesNotEmptyTheStrip) {
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(50 * kUnit), S_OK);
+    ASSERT_EQ(view.ShowScenesAt(60 * kUnit), S_OK);
+    view.PostMessage(WM_THUMBNAIL_FAILED, view.CurrentRun() - 1, 0);
+    ASSERT_TRUE(f_.WaitIdle());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.GetSceneCount(), 16);
+    view.PostMessage(WM_THUMBNAIL_FAILED, view.CurrentRun(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return view.GetSceneCount() == 0; }));
+}
+
+TEST_F(StripView, SavedNoticeFromAnotherThreadReachesTheParent) {
+    std::thread saver([view = f_.view.get()] { view->OnMovieSaved(); });
+    saver.join();
+    ASSERT_TRUE(WaitUntil([&] { return f_.parent.Count(WM_BRV_CLOSE_REQUEST) == 1; }));
+    EXPECT_EQ(f_.parent.received.back().wParam, 0u);
+}
+
+// Painting, scrolling and rebuilding while workers write the images; then the view goes away with a
+// worker still running. Meant for ThreadSanitizer and AddressSanitizer.
+TEST_F(StripView, PaintingWhileTheWorkerWrites) {
+    CThumbnailWnd& view = *f_.view;
+    for (int round = 0; round < 6; ++round) {
+        ASSERT_EQ(view.ShowScenesAt((20 + 30 * round) * kUnit), S_OK);
+        for (int i = 0; i < 20 && view.IsBusy(); ++i) {
+            view.viewport()->repaint();
+            view.SetScrollOffset(i * 20, 0);
+            QCoreApplication::processEvents();
+        }
+    }
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    f_.view->DestroyWindow();
+    f_.view.reset();  // a running worker is stopped before the images go
+}
+
+}  // namespace
+}  // namespace brevio::test

@@ -300,11 +300,7 @@ AssembleResult AssembleMovie(const std::vector<std::filesystem::path>& clipPaths
         std::string error;
         ERROR_CREATEMOVFILE rc = WriteFinalMovie(a.out, sources, destination,
                                                  Progress{options.progress, options.user}, error);
-        if (rc != CREATEMOVFILE_OK && rc != CREATEMOVFILE_DESTINATION_EXISTS &&
-            rc != CREATEMOVFILE_CREATE_FAILED) {
-            std::error_code ec;
-            std::filesystem::remove(destination, ec);  // the partial file this call created
-        }
+        // A failed write leaves nothing behind and never touches an existing destination.
         if (rc == CREATEMOVFILE_CANCELLED && error.empty()) error = "cancelled";
         return AssembleResult{rc, error};
     } catch (const std::bad_alloc&) {

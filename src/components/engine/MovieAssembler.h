@@ -22,7 +22,8 @@ struct AssembleResult {
     std::string error;  // what went wrong, for messages
 };
 
-// The destination is created exclusively.
+// The destination is created exclusively; on failure nothing is left and an existing file at
+// the destination is never touched.
 AssembleResult AssembleMovie(const std::vector<std::filesystem::path>& clips,
                              const std::filesystem::path& destination,
                              const AssembleOptions& options);

@@ -2,11 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -71,20 +75,16 @@ private:
     int fd_;
 };
 
-// One run of bytes to copy: a source range or in-memory bytes, to a destination offset.
-struct CopyRun {
-    uint32_t source = 0;
-    uint64_t offset = 0;
-    uint64_t bytes = 0;
-    int32_t inlineData = -1;
-    uint64_t destination = 0;
-};
-
 class Copier {
 public:
     Copier(const SourceFiles& sources, const OutputMovie& movie, int out, uint64_t total,
-           const Progress& progress)
-        : sources_(sources), movie_(movie), out_(out), total_(total), progress_(progress) {
+           uint64_t blockSize, const Progress& progress)
+        : sources_(sources),
+          movie_(movie),
+          out_(out),
+          total_(total),
+          blockSize_(blockSize),
+          progress_(progress) {
         block_ = 4 * 1024 * 1024;
     }
 
@@ -100,13 +100,31 @@ public:
                     return CREATEMOVFILE_CANCELLED;
                 continue;
             }
+            // A head up to the source's next block boundary, a body of whole blocks, a tail. When
+            // the run lands congruent to its source (see LayOutFinalMovie) the body's pieces are
+            // block-aligned on both sides and a file system that shares blocks shares them.
+            const uint64_t head =
+                std::min(r.bytes, (blockSize_ - r.offset % blockSize_) % blockSize_);
+            const uint64_t body = (r.bytes - head) / blockSize_ * blockSize_;
             uint64_t left = r.bytes, in = r.offset, to = r.destination;
             while (left > 0) {
-                // Blocks end at percent boundaries so that every percent is reported.
-                uint64_t nextPercent = (uint64_t(lastPercent_ + 1) * total_ + 99) / 100;
-                uint64_t toBoundary = nextPercent > done_ ? nextPercent - done_ : block_;
-                size_t step = size_t(std::min({left, block_, toBoundary}));
-                if (auto rc = CopyBlock(sources_.handles[r.source]->fd(), in, to, step, error);
+                const uint64_t copied = r.bytes - left;
+                // Pieces end at percent boundaries so that every percent is reported; body
+                // pieces stay whole blocks unless a percent is smaller than a block (a movie
+                // too small for sharing to matter).
+                const uint64_t nextPercent = (uint64_t(lastPercent_ + 1) * total_ + 99) / 100;
+                const uint64_t toBoundary = nextPercent > done_ ? nextPercent - done_ : block_;
+                uint64_t step;
+                if (copied < head) {
+                    step = std::min(head - copied, toBoundary);
+                } else if (copied < head + body && toBoundary >= blockSize_) {
+                    step = std::min({head + body - copied, block_, toBoundary});
+                    step = step / blockSize_ * blockSize_;
+                } else {
+                    step = std::min({left, block_, toBoundary});
+                }
+                if (auto rc =
+                        CopyPiece(sources_.handles[r.source]->fd(), in, to, size_t(step), error);
                     rc != CREATEMOVFILE_OK)
                     return rc;
                 left -= step;
@@ -132,7 +150,7 @@ public:
     }
 
 private:
-    ERROR_CREATEMOVFILE CopyBlock(int in, uint64_t inOffset, uint64_t outOffset, size_t length,
+    ERROR_CREATEMOVFILE CopyPiece(int in, uint64_t inOffset, uint64_t outOffset, size_t length,
                                   std::string& error) {
         while (length > 0 && useCopyRange_) {
             loff_t a = loff_t(inOffset), b = loff_t(outOffset);
@@ -187,6 +205,7 @@ private:
     const OutputMovie& movie_;
     int out_;
     uint64_t total_;
+    uint64_t blockSize_;
     Progress progress_;
     uint64_t block_;
     uint64_t done_ = 0;
@@ -201,85 +220,171 @@ struct ChunkRef {
     size_t chunk;
 };
 
+// A name in `dir` for the movie being written: hidden, and saying what it is.
+std::string PartialName(const std::filesystem::path& destination, unsigned attempt) {
+    static std::atomic<uint64_t> counter{0};
+    uint64_t x = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull ^
+                 uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (counter.fetch_add(1) << 20) ^ attempt;
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string tag;
+    for (int i = 0; i < 6; ++i, x /= 36) tag += digits[x % 36];
+    return "." + destination.filename().string() + "." + tag + ".partial";
+}
+
+// Gives the finished file at `from` the name `to` unless `to` exists.
+ERROR_CREATEMOVFILE PlaceWithoutReplacing(const std::string& from, const std::string& to,
+                                          std::string& error) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return CREATEMOVFILE_OK;
+    if (errno == EEXIST) {
+        error = Errno("the destination exists");
+        return CREATEMOVFILE_DESTINATION_EXISTS;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        error = Errno("cannot name the movie");
+        return CREATEMOVFILE_CREATE_FAILED;
+    }
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return CREATEMOVFILE_OK;
+    }
+    if (errno == EEXIST) {
+        error = Errno("the destination exists");
+        return CREATEMOVFILE_DESTINATION_EXISTS;
+    }
+    error = Errno("cannot name the movie");
+    return CREATEMOVFILE_CREATE_FAILED;
+}
+
 }  // namespace
+
+uint64_t FileSystemBlockSize(const std::filesystem::path& directory) {
+    struct statvfs st {};
+    if (::statvfs(directory.c_str(), &st) != 0) return 4096;
+    uint64_t b = st.f_frsize ? st.f_frsize : st.f_bsize;
+    // A power of two between 512 bytes and 1 MB, else the usual page-sized block.
+    if (b < 512 || b > (1u << 20) || (b & (b - 1)) != 0) return 4096;
+    return b;
+}
+
+FinalLayout LayOutFinalMovie(const OutputMovie& movie, uint64_t blockSize) {
+    FinalLayout layout;
+    layout.blockSize = blockSize;
+    // Chunks in source order: by file, then by offset; in-memory chunks last.
+    std::vector<ChunkRef> order;
+    for (size_t t = 0; t < movie.tracks.size(); ++t)
+        for (size_t c = 0; c < movie.tracks[t].chunks.size(); ++c) order.push_back({t, c});
+    auto chunkOf = [&](const ChunkRef& r) -> const OutChunk& {
+        return movie.tracks[r.track].chunks[r.chunk];
+    };
+    std::stable_sort(order.begin(), order.end(), [&](const ChunkRef& a, const ChunkRef& b) {
+        const OutChunk& x = chunkOf(a);
+        const OutChunk& y = chunkOf(b);
+        if ((x.inlineData >= 0) != (y.inlineData >= 0)) return x.inlineData < 0;
+        if (x.source != y.source) return x.source < y.source;
+        return x.offset < y.offset;
+    });
+    // Runs: chunks that continue each other in the source are one run.
+    std::vector<size_t> runOf(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        const OutChunk& c = chunkOf(order[i]);
+        CopyRun* last = layout.runs.empty() ? nullptr : &layout.runs.back();
+        if (last && c.inlineData < 0 && last->inlineData < 0 && last->source == c.source &&
+            last->offset + last->bytes == c.offset) {
+            last->bytes += c.bytes;
+        } else {
+            layout.runs.push_back(CopyRun{c.source, c.offset, c.bytes, c.inlineData, 0});
+        }
+        runOf[i] = layout.runs.size() - 1;
+        layout.copyBytes += c.bytes;
+    }
+    const uint64_t ftypSize = BuildFtyp().size();
+    for (bool large : {false, true}) {
+        layout.largeMdat = large;
+        layout.mdatOffset = ftypSize;
+        uint64_t pos = ftypSize + (large ? 16 : 8);
+        for (CopyRun& r : layout.runs) {
+            if (r.inlineData < 0 && r.bytes >= blockSize)
+                pos += (r.offset % blockSize + blockSize - pos % blockSize) % blockSize;
+            r.destination = pos;
+            pos += r.bytes;
+        }
+        layout.moovOffset = pos;
+        if (large || pos - ftypSize <= UINT32_MAX) break;
+    }
+    layout.moov.chunkOffsets.resize(movie.tracks.size());
+    layout.moov.dataUrls.resize(movie.tracks.size());
+    for (size_t t = 0; t < movie.tracks.size(); ++t)
+        layout.moov.chunkOffsets[t].resize(movie.tracks[t].chunks.size());
+    // Chunks of a run follow one another as in the source.
+    std::vector<uint64_t> runPos(layout.runs.size());
+    for (size_t i = 0; i < layout.runs.size(); ++i) runPos[i] = layout.runs[i].destination;
+    for (size_t i = 0; i < order.size(); ++i) {
+        layout.moov.chunkOffsets[order[i].track][order[i].chunk] = runPos[runOf[i]];
+        runPos[runOf[i]] += chunkOf(order[i]).bytes;
+    }
+    return layout;
+}
 
 ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles& sources,
                                     const std::filesystem::path& destination,
                                     const Progress& progress, std::string& error) {
     try {
-        // Chunks in source order: by file, then by offset; in-memory chunks last.
-        std::vector<ChunkRef> order;
-        uint64_t total = 0;
-        for (size_t t = 0; t < movie.tracks.size(); ++t)
-            for (size_t c = 0; c < movie.tracks[t].chunks.size(); ++c) {
-                order.push_back({t, c});
-                total += movie.tracks[t].chunks[c].bytes;
-            }
-        auto chunkOf = [&](const ChunkRef& r) -> const OutChunk& {
-            return movie.tracks[r.track].chunks[r.chunk];
-        };
-        std::stable_sort(order.begin(), order.end(), [&](const ChunkRef& a, const ChunkRef& b) {
-            const OutChunk& x = chunkOf(a);
-            const OutChunk& y = chunkOf(b);
-            if ((x.inlineData >= 0) != (y.inlineData >= 0)) return x.inlineData < 0;
-            if (x.source != y.source) return x.source < y.source;
-            return x.offset < y.offset;
-        });
-
-        const std::vector<uint8_t> ftyp = BuildFtyp();
-        const bool largeMdat = total + 8 > UINT32_MAX;
-        const uint64_t mdatHeader = largeMdat ? 16 : 8;
-        const uint64_t dataStart = ftyp.size() + mdatHeader;
-
-        MoovLayout layout;
-        layout.chunkOffsets.resize(movie.tracks.size());
-        layout.dataUrls.resize(movie.tracks.size());
-        for (size_t t = 0; t < movie.tracks.size(); ++t)
-            layout.chunkOffsets[t].resize(movie.tracks[t].chunks.size());
-        std::vector<CopyRun> runs;
-        uint64_t pos = dataStart;
-        for (const ChunkRef& r : order) {
-            const OutChunk& c = chunkOf(r);
-            layout.chunkOffsets[r.track][r.chunk] = pos;
-            // Merge runs that continue each other in the source.
-            if (!runs.empty() && c.inlineData < 0 && runs.back().inlineData < 0 &&
-                runs.back().source == c.source &&
-                runs.back().offset + runs.back().bytes == c.offset) {
-                runs.back().bytes += c.bytes;
-            } else {
-                runs.push_back(CopyRun{c.source, c.offset, c.bytes, c.inlineData, pos});
-            }
-            pos += c.bytes;
-        }
-        auto moov = BuildMoov(movie, layout);
+        std::filesystem::path dir = destination.parent_path();
+        if (dir.empty()) dir = ".";
+        const FinalLayout layout = LayOutFinalMovie(movie, FileSystemBlockSize(dir));
+        auto moov = BuildMoov(movie, layout.moov);
         if (!moov) {
             error = moov.error();
             return CREATEMOVFILE_UNSUPPORTED;
         }
+        // Refuse an existing destination before copying anything; the final naming refuses one
+        // that appears meanwhile.
+        struct stat existing {};
+        if (::lstat(destination.c_str(), &existing) == 0) {
+            error = "the destination exists";
+            return CREATEMOVFILE_DESTINATION_EXISTS;
+        }
 
         IgnoreFileSizeSignal();
-        FileDescriptor out(
-            ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (out.get() < 0) {
-            bool exists = errno == EEXIST;
-            error = Errno("cannot create the destination");
-            return exists ? CREATEMOVFILE_DESTINATION_EXISTS : CREATEMOVFILE_CREATE_FAILED;
+        std::string partial;
+        int fd = -1;
+        for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+            partial = (dir / PartialName(destination, attempt)).string();
+            fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
         }
+        if (fd < 0) {
+            error = Errno("cannot create the movie file");
+            return CREATEMOVFILE_CREATE_FAILED;
+        }
+        FileDescriptor out(fd);
+        struct RemoveUnlessKept {
+            const std::string& path;
+            bool keep = false;
+            ~RemoveUnlessKept() {
+                if (!keep) ::unlink(path.c_str());
+            }
+        } cleanup{partial};
+
         AtomBuilder head;
-        head.Append(ftyp);
-        if (largeMdat) {
+        head.Append(BuildFtyp());
+        const uint64_t mdatSize = layout.moovOffset - layout.mdatOffset;
+        if (layout.largeMdat) {
             head.U32(1);
             head.U32(FourCC("mdat"));
-            head.U64(total + 16);
+            head.U64(mdatSize);
         } else {
-            head.U32(uint32_t(total + 8));
+            head.U32(uint32_t(mdatSize));
             head.U32(FourCC("mdat"));
         }
         if (!WriteAll(out.get(), 0, head.bytes().data(), head.size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
-        Copier copier(sources, movie, out.get(), total, progress);
-        if (auto rc = copier.Run(runs, error); rc != CREATEMOVFILE_OK) return rc;
-        if (!WriteAll(out.get(), pos, moov->data(), moov->size(), error))
+        Copier copier(sources, movie, out.get(), layout.copyBytes, layout.blockSize, progress);
+        if (auto rc = copier.Run(layout.runs, error); rc != CREATEMOVFILE_OK) return rc;
+        if (!WriteAll(out.get(), layout.moovOffset, moov->data(), moov->size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
         // No fsync: like cp and other copiers the movie is left to the page cache, which halves the
         // time of a save. Local file systems reserve space at write time, so a full disk is still
@@ -291,6 +396,10 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
         if (progress.callback && progress.callback(BrevioMovFileEditorProgress, 1.0,
                                                    progress.user) == BrevioMovFileEditorCancel)
             return CREATEMOVFILE_CANCELLED;
+        if (auto rc = PlaceWithoutReplacing(partial, destination.string(), error);
+            rc != CREATEMOVFILE_OK)
+            return rc;
+        cleanup.keep = true;
         return CREATEMOVFILE_OK;
     } catch (const std::bad_alloc&) {
         error = "out of memory";

@@ -1,0 +1,472 @@
+#include "CThumbnailContainer.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <algorithm>
+
+#include "dialog/IBRVUIUpdater.h"
+#include "document/FileChangeTest.h"
+#include "module/ModuleHelpers.h"
+#include "platform/FileHelpers.h"
+#include "preview/IBRVPreviewContainer.h"
+#include "save/CMovieSaveDlg.h"
+#include "thumbnails/CScrollWindowImpl.h"
+#include "thumbnails/CThumbnailWnd.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr uint32_t kCaptionText = 128;
+constexpr uint32_t kSaveAsTitle = 129;
+constexpr uint32_t kMovieFilter = 137;
+constexpr uint32_t kMovieExtension = 138;
+constexpr uint32_t kUntitled = 139;
+constexpr uint32_t kNameExistsText = 140;
+constexpr uint32_t kSelectedSecondsText = 147;
+constexpr uint32_t kSourceChangedText = 155;
+
+constexpr uintptr_t kResultCancelled = 1;
+constexpr uintptr_t kResultFailure = 7;
+constexpr int32_t kPause = 4;
+
+const QColor kFrameFill(195, 195, 195);
+const QColor kFrameOutline(68, 58, 61);
+const QColor kSeparator(195, 195, 195);
+
+// SM_CYVSCROLL: the height of a horizontal scroll bar.
+int ScrollBarHeight() {
+    return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
+// A Win32 outline rectangle (right and bottom excluded) as QPainter draws it with a 1-pixel pen.
+QRect OutlineRect(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left - 1, bottom - top - 1);
+}
+
+}  // namespace
+
+CThumbnailContainer::CThumbnailContainer(QWidget* parent) : CWindowBase(parent) {
+    EnableFlickerFreePaint();
+    RegisterMessages();
+}
+
+CThumbnailContainer::~CThumbnailContainer() = default;
+
+void CThumbnailContainer::RegisterMessages() {
+    MessageMap& map = Messages();
+    map.Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
+    map.Add(WM_DESTROY, [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
+    map.Add(WM_ERASEBKGND, [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
+    map.Add(WM_SIZE, [this](uint32_t, uintptr_t, intptr_t lParam, bool&) -> LRESULT {
+        OnSize(LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam)));
+        return 0;
+    });
+    using Command = LRESULT (CThumbnailContainer::*)(uint16_t, uint16_t, intptr_t);
+    const std::pair<uint16_t, Command> commands[] = {
+        {kCutSceneId, &CThumbnailContainer::OnCutScene},
+        {kUndoId, &CThumbnailContainer::OnUndo},
+        {kRedoId, &CThumbnailContainer::OnRedo},
+        {kSaveMovieId, &CThumbnailContainer::OnSaveMovie},
+        {kCancelId, &CThumbnailContainer::OnCancel}};
+    for (const auto& [id, handler] : commands) {
+        map.AddCommand(id, BN_CLICKED,
+                       [this, handler](uint32_t, uintptr_t wParam, intptr_t lParam, bool&) {
+                           return (this->*handler)(HIWORD(wParam), LOWORD(wParam), lParam);
+                       });
+    }
+    map.AddCommandId(kSelectionListId,
+                     [this](uint32_t, uintptr_t wParam, intptr_t, bool&) -> LRESULT {
+                         const uint16_t code = HIWORD(wParam);
+                         if (code == CBN_CLOSEUP) {
+                             // Qt closes the list before it reports the choice: decide once
+                             // the choice (if any) has arrived.
+                             QTimer::singleShot(0, this, [this] { OnListClosed(); });
+                         } else {
+                             OnSelectionListNotify(code);
+                         }
+                         return 0;
+                     });
+    map.Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t wParam, intptr_t, bool&) -> LRESULT {
+        PostCloseRequest(wParam);
+        return 0;
+    });
+    map.Add(WM_CUT_KEY, [this](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        if (cutButton_ != nullptr && cutButton_->isEnabled()) {
+            OnCutScene(BN_CLICKED, kCutSceneId, 0);
+            if (ViewExists()) view_->setFocus();
+        }
+        return 0;
+    });
+}
+
+// --- Creation, layout, painting ---
+
+LRESULT CThumbnailContainer::OnCreate() {
+    const auto fail = [this] {
+        PostCloseRequest(kResultFailure);
+        return 0;
+    };
+    if (view_ == nullptr || !view_->Create(this, QRect(0, 0, 10, 10))) return fail();
+    view_->show();
+
+    selectionCombo_ = new QComboBox(this);
+    selectionCombo_->setObjectName(QString::number(kSelectionListId));
+    selectionCombo_->setEditable(false);
+    ConnectCombo(selectionCombo_, kSelectionListId);
+    selectionCombo_->show();
+    FillSelectionList(kFirstSelectionLength, kLastSelectionLength);
+
+    selectionLabel_ = new QLabel(this);
+    selectionLabel_->setObjectName(QStringLiteral("0"));
+    selectionLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    selectionLabel_->setGeometry(0, 0, 10, 10);
+    selectionLabel_->show();
+    if (!SetWindowTextFromString(selectionLabel_, kSelectedSecondsText)) return fail();
+
+    if (FAILED(CreateButtons())) return fail();
+
+    selectionCombo_->setCurrentIndex(kLastSelectionLength - kFirstSelectionLength);
+    view_->SetSelectionLength(kLastSelectionLength);
+    if (messageCaption_.isEmpty()) messageCaption_ = LoadString(kCaptionText);
+    UpdateButtons();
+    return 0;
+}
+
+HRESULT CThumbnailContainer::CreateButtons() {
+    struct ButtonSpec {
+        QPushButton** button;
+        uint16_t id;
+        uint32_t text;
+    };
+    const ButtonSpec buttons[] = {{&cutButton_, kCutSceneId, 144},
+                                  {&undoButton_, kUndoId, 141},
+                                  {&redoButton_, kRedoId, 142},
+                                  {&saveMovieButton_, kSaveMovieId, 143},
+                                  {&cancelButton_, kCancelId, 145}};
+    for (const ButtonSpec& spec : buttons) {
+        auto* button = new QPushButton(this);
+        *spec.button = button;
+        button->setObjectName(QString::number(spec.id));
+        button->setAutoDefault(false);
+        button->show();
+        ConnectCommand(button, spec.id);
+        if (LoadString(spec.text).isEmpty() || !SetWindowTextFromString(button, spec.text)) {
+            for (const ButtonSpec& made : buttons) {
+                if (*made.button != nullptr) (*made.button)->hide();
+            }
+            return E_FAIL;
+        }
+    }
+    return S_OK;
+}
+
+void CThumbnailContainer::OnSize(int width, int height) {
+    if (ViewExists()) {
+        view_->setGeometry(kViewLeft, kViewTop, kViewWidth,
+                           CThumbnailWnd::kStripHeight + ScrollBarHeight());
+    }
+    if (selectionCombo_ != nullptr) {
+        // The closed list keeps the height Qt gives it; its top stays in the pane.
+        const int h = selectionCombo_->sizeHint().height();
+        const int top = std::max(0, 26 - h);
+        selectionCombo_->setGeometry(width - 70, top, 70, h);
+        selectionCombo_->view()->setMaximumHeight(std::max(h, kListDroppedHeight - h));
+        if (selectionLabel_ != nullptr) selectionLabel_->setGeometry(width - 325, top + 4, 250, 22);
+    }
+    LayoutButtons(width, height);
+}
+
+void CThumbnailContainer::LayoutButtons(int width, int height) {
+    const int viewBottom = ViewExists() ? view_->geometry().y() + view_->height() : 0;
+    const int row = viewBottom + 12;
+    if (cutButton_ != nullptr) cutButton_->setGeometry(0, row, 120, 26);
+    if (undoButton_ != nullptr) undoButton_->setGeometry(140, row, 105, 26);
+    if (redoButton_ != nullptr) redoButton_->setGeometry(255, row, 105, 26);
+    if (saveMovieButton_ != nullptr)
+        saveMovieButton_->setGeometry(width - 200, height - 40, 90, 26);
+    if (cancelButton_ != nullptr) cancelButton_->setGeometry(width - 100, height - 40, 90, 26);
+}
+
+void CThumbnailContainer::PaintContent(QPainter& painter) {
+    if (ViewExists()) {
+        const QRect view = view_->geometry();
+        const int left = view.x(), top = view.y();
+        const int right = left + view.width(), bottom = top + view.height();
+        painter.setBrush(kFrameFill);
+        painter.setPen(QPen(kFrameOutline, 1));
+        // The light frame with its rounded dark outline, then the dark line around the view.
+        painter.drawRoundedRect(OutlineRect(left - 4, top - 4, right + 4, bottom + 4), 1.5, 1.5);
+        painter.drawRect(OutlineRect(left - 1, top - 1, right + 1, bottom + 1));
+    }
+    if (cutButton_ != nullptr) {
+        const int y = cutButton_->geometry().y() + cutButton_->height() + 25;
+        painter.setPen(QPen(kSeparator, 1));
+        painter.drawLine(0, y, width() - 1, y);
+    }
+}
+
+// --- The selected-seconds list ---
+
+void CThumbnailContainer::FillSelectionList(int first, int last) {
+    if (first < 0 || last < 0 || last < first || selectionCombo_ == nullptr) return;
+    selectionCombo_->clear();
+    for (int number = first; number <= last; ++number) {
+        selectionCombo_->addItem(QString::number(number));
+    }
+}
+
+void CThumbnailContainer::RefreshSelectionControls() {
+    if (cutButton_ != nullptr) cutButton_->setEnabled(true);
+    if (selectionCombo_ != nullptr) selectionCombo_->setEnabled(true);
+    FillSelectionList(kFirstSelectionLength, kLastSelectionLength);
+    if (!ViewExists()) return;
+
+    const int count = view_->GetSceneCount();
+    unsigned length = kLastSelectionLength;
+    view_->GetSelectionLength(&length);
+    const bool listEnabled = count >= kFirstSelectionLength;
+    const bool countFitsList = count >= kFirstSelectionLength && count <= kLastSelectionLength;
+    const int maximum = countFitsList ? count : kLastSelectionLength;
+    const bool cutEnabled = static_cast<int64_t>(length) < count;
+    if (!cutEnabled && countFitsList) length = static_cast<unsigned>(count);
+
+    view_->SetSelectionLength(length);
+    FillSelectionList(kFirstSelectionLength, maximum);
+    if (selectionCombo_ != nullptr) {
+        selectionCombo_->setCurrentIndex(static_cast<int>(length) - kFirstSelectionLength);
+    }
+    if (cutButton_ != nullptr) cutButton_->setEnabled(cutEnabled);
+    if (selectionCombo_ != nullptr) selectionCombo_->setEnabled(listEnabled);
+}
+
+void CThumbnailContainer::OnSelectionListNotify(uint16_t code) {
+    if (CheckSourceFileChanged()) return;
+    switch (code) {
+        case CBN_SELCHANGE: {
+            choiceSinceDropDown_ = true;
+            const int k = selectionCombo_ != nullptr ? selectionCombo_->currentIndex() : -1;
+            if (k >= 0 && view_ != nullptr) {
+                view_->SetSelectionLength(static_cast<unsigned>(k + kFirstSelectionLength));
+            }
+            RefreshSelectionControls();
+            break;
+        }
+        case CBN_DROPDOWN:
+            listDroppedDown_ = true;
+            choiceSinceDropDown_ = false;
+            break;
+        case CBN_SELENDCANCEL:
+            if (listDroppedDown_) revertSelectionPending_ = true;
+            break;
+        case CBN_CLOSEUP:
+            listDroppedDown_ = false;
+            if (revertSelectionPending_) {
+                revertSelectionPending_ = false;
+                unsigned length = kFirstSelectionLength;
+                if (view_ == nullptr || FAILED(view_->GetSelectionLength(&length))) {
+                    length = kFirstSelectionLength;
+                }
+                if (length >= static_cast<unsigned>(kFirstSelectionLength) &&
+                    selectionCombo_ != nullptr) {
+                    selectionCombo_->setCurrentIndex(static_cast<int>(length) -
+                                                     kFirstSelectionLength);
+                }
+                RefreshSelectionControls();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CThumbnailContainer::OnListClosed() {
+    if (!choiceSinceDropDown_) OnSelectionListNotify(CBN_SELENDCANCEL);
+    OnSelectionListNotify(CBN_CLOSEUP);
+}
+
+// --- The source file, the preview, the parent ---
+
+bool CThumbnailContainer::CheckSourceFileChanged() {
+    if (sourceChangeReported_) return true;
+    if (!HasFileChanged(sourceInfo_)) return false;
+    if (preview_ != nullptr) preview_->CloseMovie();
+    sourceChangeReported_ = true;
+    ShowMessage(this, kSourceChangedText, &messageCaption_, MB_ICONEXCLAMATION);
+    PostCloseRequest(kResultFailure);
+    return true;
+}
+
+HRESULT CThumbnailContainer::SeekPreview(int64_t ticks) {
+    if (preview_ == nullptr) return S_OK;
+    if (view_ == nullptr) return E_FAIL;
+    ticks = std::max<int64_t>(ticks, 0);
+    int64_t total = 0;
+    const HRESULT hr = view_->GetTotalTime(&total);
+    if (FAILED(hr)) return hr;
+    if (ticks >= total - 1) ticks = total - 1;
+    const HRESULT seek = preview_->SetPosition(ticks, true);
+    return FAILED(seek) ? seek : S_OK;
+}
+
+void CThumbnailContainer::ReloadPreview(int64_t start) {
+    if (preview_ != nullptr && FAILED(preview_->OpenMovie(view_->GetReferenceMoviePath()))) return;
+    if (FAILED(SeekPreview(start))) return;
+    if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
+}
+
+void CThumbnailContainer::PostCloseRequest(uintptr_t code) {
+    HandleOfWindow(parentWidget()).PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
+}
+
+bool CThumbnailContainer::ViewExists() const {
+    return view_ != nullptr && view_->IsWindow();
+}
+
+// --- The commands ---
+
+LRESULT CThumbnailContainer::OnCutScene(uint16_t, uint16_t, intptr_t) {
+    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
+    const HRESULT rc = view_->CutSelection();
+    if (FAILED(rc) || rc == S_FALSE) return 0;
+    int64_t start = 0;
+    view_->GetSelectionStart(&start);
+    if (preview_ != nullptr && FAILED(preview_->OpenMovie(view_->GetReferenceMoviePath()))) {
+        return 0;
+    }
+    if (FAILED(SeekPreview(start))) return 0;
+    if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
+    if (cutButton_ != nullptr) cutButton_->setFocus();
+    return 0;
+}
+
+LRESULT CThumbnailContainer::OnUndo(uint16_t, uint16_t, intptr_t) {
+    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
+    if (preview_ != nullptr && FAILED(preview_->SetPosition(0, false))) return 0;
+    if (FAILED(view_->UndoEdit())) return 0;
+    int64_t start = 0;
+    if (FAILED(view_->GetSelectionStart(&start))) return 0;
+    unsigned length = 0;
+    if (FAILED(view_->GetSelectionLength(&length))) return 0;
+    // The list shows the number of restored scenes.
+    if (selectionCombo_ != nullptr) {
+        selectionCombo_->setCurrentIndex(static_cast<int>(length) - kFirstSelectionLength);
+    }
+    ReloadPreview(start);
+    return 0;
+}
+
+LRESULT CThumbnailContainer::OnRedo(uint16_t, uint16_t, intptr_t) {
+    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
+    if (preview_ != nullptr && FAILED(preview_->SetPosition(0, false))) return 0;
+    if (FAILED(view_->RedoEdit())) return 0;
+    int64_t start = 0;
+    if (FAILED(view_->GetSelectionStart(&start))) return 0;
+    ReloadPreview(start);
+    return 0;
+}
+
+LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
+    if (CheckSourceFileChanged()) return 0;
+    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(kPause))) return 1;
+
+    const QString filter = LoadString(kMovieFilter);
+    CMovieSaveDlg dialog(this, LoadString(kSaveAsTitle), &filter,
+                         OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+    // Never asked to overwrite: an existing name is refused below. The name need not exist.
+    dialog.SetFlags(dialog.GetFlags() & ~OFN_OVERWRITEPROMPT);
+    dialog.SetDefaultExtension(LoadString(kMovieExtension));
+    dialog.SetFileName(LoadString(kUntitled));
+    dialog.SetMessageCaption(&messageCaption_);
+    if (dialog.DoModal(false) != IDOK) return 1;
+    repaint();
+
+    const QString path = dialog.GetFileName();
+    if (PathExists(path)) {
+        ShowMessage(this, kNameExistsText, &messageCaption_, MB_ICONEXCLAMATION);
+        return 0;
+    }
+    savePath_ = path;
+    SaveToPath(savePath_);
+    return 0;
+}
+
+LRESULT CThumbnailContainer::OnCancel(uint16_t, uint16_t, intptr_t) {
+    if (CheckSourceFileChanged()) return 0;
+    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(kPause))) return 1;
+    PostCloseRequest(kResultCancelled);
+    return 0;
+}
+
+HRESULT CThumbnailContainer::SaveToPath(const QString& path) {
+    if (CheckSourceFileChanged()) return S_FALSE;
+    if (view_ == nullptr) return E_FAIL;
+    return view_->SaveAs(path);
+}
+
+void CThumbnailContainer::UpdateButtons() {
+    if (CheckSourceFileChanged() || !ViewExists()) return;
+    if (undoButton_ != nullptr) undoButton_->setEnabled(view_->CanUndo());
+    if (redoButton_ != nullptr) redoButton_->setEnabled(view_->CanRedo());
+    if (saveMovieButton_ != nullptr) saveMovieButton_->setEnabled(view_->IsEdited());
+}
+
+// --- IBRVThumbnailContainer and the dialog's operations ---
+
+std::unique_ptr<CThumbnailWnd> CThumbnailContainer::MakeView() {
+    return std::make_unique<CThumbnailWnd>();
+}
+
+int32_t CThumbnailContainer::LoadMovie(const QString& path) {
+    if (path.isEmpty()) return static_cast<int32_t>(kResultFailure);
+    sourceInfo_.Snapshot(path);
+    std::unique_ptr<CThumbnailWnd> view = MakeView();
+    if (view == nullptr) return static_cast<int32_t>(kResultFailure);
+    const int32_t result = view->OpenDocument(path);
+    view_ = std::move(view);
+    if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
+    return result;
+}
+
+void CThumbnailContainer::UnloadMovie() {
+    if (CheckSourceFileChanged()) return;
+    if (view_ != nullptr) view_->CloseDocument();
+    if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
+}
+
+HRESULT CThumbnailContainer::OnPositionChanged(int64_t ticks) {
+    if (CheckSourceFileChanged()) return S_FALSE;
+    if (view_ == nullptr) return S_FALSE;
+    const HRESULT rc = view_->ShowScenesAt(ticks);
+    if (SUCCEEDED(rc)) RefreshSelectionControls();
+    return rc;
+}
+
+void CThumbnailContainer::OnPlaybackStarted() {
+    if (CheckSourceFileChanged()) return;
+    if (cutButton_ != nullptr) cutButton_->setEnabled(false);
+    if (selectionCombo_ != nullptr) selectionCombo_->setEnabled(false);
+    if (view_ != nullptr) view_->ResetStrip();
+}
+
+void CThumbnailContainer::OnPlayingPosition(int64_t /*ticks*/) {}
+
+void CThumbnailContainer::SetMessageCaption(const QString* text) {
+    messageCaption_ = text != nullptr ? *text : LoadString(kCaptionText);
+    if (view_ != nullptr) view_->SetMessageCaption(text);
+}
+
+HRESULT CThumbnailContainer::GetSavedPath(QString* path) const {
+    if (path == nullptr) return E_POINTER;
+    if (savePath_.isEmpty()) return E_FAIL;
+    *path = savePath_;
+    return S_OK;
+}
+
+}  // namespace brevio

@@ -1,7 +1,7 @@
 // Opening within bounded memory: tables of tens of millions of samples open in proportion to
 // the movie atom, absurd sample counts are refused, and running out of memory is reported as
-// such. Each case runs in a child process under an address-space limit (RLIMIT_AS), which
-// sanitizers' shadow memory makes meaningless, so those builds skip.
+// such, up to the edit document's result. Each case runs in a child process under an address-space
+// limit (RLIMIT_AS), which sanitizers' shadow memory makes meaningless, so those builds skip.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "document/CBRVWrapper.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "testmovies/TestMovies.h"
@@ -208,6 +209,13 @@ TEST(EngineMemory, RunningOutOfMemoryIsReportedAsSuch) {
     const fs::path path = dir / "tables.mov";
     WriteTableMovie(path, {4'000'000, 0, 4'000'000, 4'000'000});  // a 32 MB movie atom
     EXPECT_EQ(RunWithinBudget(8 * MB, [&] { return OpenResult(path); }), 2);
+    // The edit document reports it as a failure (7), not as an invalid file (5).
+    EXPECT_EQ(RunWithinBudget(8 * MB,
+                              [&] {
+                                  brevio::CBRVWrapper document;
+                                  return int(document.Open(QString::fromStdString(path.string())));
+                              }),
+              7);
     // With room enough the same file opens.
     EXPECT_EQ(RunWithinBudget(128 * MB, [&] { return OpenResult(path); }), 0);
 }

@@ -157,8 +157,8 @@ protected:
         return test::AnswerNextModal([name, look](QWidget* modal) {
             auto* dialog = qobject_cast<CMovieSaveDlg*>(modal);
             ASSERT_NE(dialog, nullptr);
-            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
             if (look) look(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
             dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
         });
     }
@@ -187,6 +187,7 @@ TEST_F(ThumbnailContainerTest, ListFollowsTheStrip) {
     EXPECT_EQ(List()->currentText(), "8");
     EXPECT_TRUE(List()->isEnabled());
     EXPECT_TRUE(Button(1002)->isEnabled());
+    test::SaveScreenshot(&host_, QStringLiteral("thumbnail-pane"));
     // Playback empties the strip and disables Cut scene and the list.
     pane_->OnPlaybackStarted();
     EXPECT_FALSE(Button(1002)->isEnabled());
@@ -372,7 +373,6 @@ TEST_F(ThumbnailContainerTest, SavesTheKeptUnitsThroughTheFileAndProgressDialogs
     Button(1002)->click();  // units 2 to 9 go
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(pane_->GetView()->GetDocument().GetUnitCount(), 4u);
-    test::SaveScreenshot(&host_, QStringLiteral("thumbnail-pane"));
 
     // A destination folder whose path is longer than 260 characters; the name without extension.
     QString folder = tmp_.path();

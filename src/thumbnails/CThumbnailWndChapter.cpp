@@ -320,7 +320,7 @@ void CThumbnailWndChapter::StartWorker() {
 
 uint32_t CThumbnailWndChapter::Run() {
     bool failed = false;
-    {
+    if (runFlag_.load() >= 1) {  // a stop asked before the thread got going skips the opening
         CThumbnailMaker maker;
         // A movie the frame source cannot open leaves the thumbnails blank, without a message.
         if (SUCCEEDED(maker.Open(workerMoviePath_))) {

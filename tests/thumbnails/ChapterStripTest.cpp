@@ -1,160 +1,15 @@
 // The chapter strip on generated chapter movies: its real document, worker and frame source, driven
 // with the mouse and by playback reports as the preview pane would.
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QMouseEvent>
-#include <QScrollBar>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "TestHarness.h"
-#include "framesource/CFrameSource.h"
-#include "preview/IBRVPreviewContainer.h"
-#include "testmovies/TestMovies.h"
-#include "thumbnails/CThumbnailWndChapter.h"
+#include "ChapterTestSupport.h"
 
-namespace brevio {
+namespace brevio::chaptertest {
 namespace {
 
-namespace tm = testmovies;
-
-// The preview pane as the strip sees it: records what it was asked.
-class RecordingPreview : public IBRVPreviewContainer {
-public:
-    HRESULT OpenMovie(const QString& path) override {
-        openedPath = path;
-        return S_OK;
-    }
-    HRESULT ControlPlayback(int32_t code) override {
-        playback.push_back(code);
-        return S_OK;
-    }
-    HRESULT SetPosition(int64_t ticks, bool notify) override {
-        positions.push_back(ticks);
-        notified = notify;
-        return S_OK;
-    }
-    void CloseMovie() override {}
-
-    QString openedPath;
-    std::vector<int32_t> playback;
-    std::vector<int64_t> positions;
-    bool notified = false;
-};
-
-// The real frame source, taking at least `delayMs` per frame, so that a test can act while the
-// worker is still early in a long movie.
-class PacedFrameSource : public IFrameSource {
-public:
-    explicit PacedFrameSource(int delayMs) : delay_(delayMs) {}
-    HRESULT Open(const QString& path, int32_t kind) override { return real_.Open(path, kind); }
-    HRESULT GetFrame(int64_t position, int32_t flags, std::unique_ptr<IFrameData>* frame) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay_));
-        return real_.GetFrame(position, flags, frame);
-    }
-
-private:
-    CFrameSource real_;
-    int delay_;
-};
-
-void UseFrameSource(int delayMs) {
-    ComponentRegistry::Instance().Register(
-        kFrameSourceName, [delayMs](std::unique_ptr<IComponent>& out) -> HRESULT {
-            if (delayMs > 0) {
-                out = std::make_unique<PacedFrameSource>(delayMs);
-            } else {
-                out = std::make_unique<CFrameSource>();
-            }
-            return S_OK;
-        });
-}
-
-void SendMouse(QWidget* target, QEvent::Type type, const QPoint& at) {
-    const QPointF local(at);
-    const QPointF global(target->mapToGlobal(at));
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-    QMouseEvent event(type, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-// What the system delivers for a click and for a double-click.
-void Click(QWidget* target, const QPoint& at) {
-    SendMouse(target, QEvent::MouseButtonPress, at);
-    SendMouse(target, QEvent::MouseButtonRelease, at);
-}
-void DoubleClick(QWidget* target, const QPoint& at) {
-    Click(target, at);
-    SendMouse(target, QEvent::MouseButtonDblClick, at);
-    SendMouse(target, QEvent::MouseButtonRelease, at);
-}
-
-bool IsWhite(const QImage& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
-        }
-    }
-    return true;
-}
-
-// The strip in a parent of the pane's size, as the pane lays it out.
-struct Strip {
-    explicit Strip(const std::filesystem::path& movie, IBRVPreviewContainer* preview = nullptr)
-        : path(QString::fromStdString(movie.string())) {
-        parent.resize(700, 140);
-        view = new CThumbnailWndChapter;  // owned by `parent` once created
-        view->SetPreview(preview);
-        openResult = view->OpenDocument(path);
-        created = view->Create(
-            &parent, QRect(4, 36, 690, 64 + view->horizontalScrollBar()->sizeHint().height()));
-        parent.show();
-    }
-    ~Strip() {
-        view->DestroyWindow();
-        delete view;
-    }
-    int64_t Start(int p) const {
-        int64_t t = -1;
-        view->GetDocument().GetUnitStartTime(static_cast<unsigned>(p), &t);
-        return t;
-    }
-    bool WaitForWorker(int timeoutMs = 20000) const {
-        return test::WaitUntil([this] { return !view->IsWorkerActive(); }, timeoutMs);
-    }
-    // A client point on strip position p's image.
-    QPoint PointOn(int p) const {
-        return QPoint(68 * p + 4 + 20 - view->GetScrollOffset().x(), 30);
-    }
-    int Selected() const {
-        std::vector<int> units;
-        view->GetSelectedUnits(units);
-        return units.size() == 1 ? units[0] : -1;
-    }
-
-    QString path;
-    QWidget parent;
-    CThumbnailWndChapter* view = nullptr;
-    int32_t openResult = -1;
-    bool created = false;
-};
-
-class ChapterStrip : public ::testing::Test {
-protected:
-    void SetUp() override { UseFrameSource(0); }
-    void TearDown() override { UseFrameSource(0); }
-};
-
 TEST_F(ChapterStrip, MakesEveryThumbnailOnceClickSeeksDoubleClickPlaysAndFollowsPlayback) {
-    tm::MovieOptions options;
-    options.units = 16;  // wider than the strip window
-    options.framesPerUnit = 15;
-    options.chapters = true;
-    options.audio = tm::Audio::None;
+    const tm::MovieOptions options = ChapterMovie(16, 15);
     RecordingPreview preview;
     Strip strip(tm::MakeMovieWithBrevio(options), &preview);
     ASSERT_EQ(strip.openResult, 0);
@@ -207,11 +62,7 @@ TEST_F(ChapterStrip, MakesEveryThumbnailOnceClickSeeksDoubleClickPlaysAndFollows
 }
 
 TEST_F(ChapterStrip, CutUndoRedoRemakeNothingAndSelectTheFollowingChapter) {
-    tm::MovieOptions options;
-    options.units = 10;
-    options.framesPerUnit = 30;
-    options.chapters = true;
-    options.audio = tm::Audio::None;
+    const tm::MovieOptions options = ChapterMovie(10, 30);
     Strip strip(tm::MakeMovieWithBrevio(options));
     ASSERT_EQ(strip.openResult, 0);
     CThumbnailWndChapter& view = *strip.view;
@@ -237,18 +88,9 @@ TEST_F(ChapterStrip, CutUndoRedoRemakeNothingAndSelectTheFollowingChapter) {
     for (int u = 0; u < 10; ++u) EXPECT_FALSE(IsWhite(view.GetThumbnail(u))) << "chapter " << u;
 }
 
-tm::MovieOptions ManyChapters(int count) {
-    tm::MovieOptions options;
-    options.units = count;
-    options.framesPerUnit = 1;
-    options.chapters = true;
-    options.audio = tm::Audio::None;
-    return options;
-}
-
 TEST_F(ChapterStrip, ThumbnailsInViewComeFirstAlsoAfterACut) {
     UseFrameSource(10);  // 300 chapters take seconds: the view asks long before the scan is there
-    Strip strip(tm::MakeMovie(ManyChapters(300)));
+    Strip strip(tm::MakeMovie(ChapterMovie(300, 1)));
     ASSERT_EQ(strip.openResult, 0);
     CThumbnailWndChapter& view = *strip.view;
     ASSERT_EQ(view.ShowScenesAt(0), S_OK);
@@ -275,7 +117,7 @@ TEST_F(ChapterStrip, ThumbnailsInViewComeFirstAlsoAfterACut) {
 
 TEST_F(ChapterStrip, StoppingTheWorkerWhilePaintingNeverWaits) {
     UseFrameSource(1);
-    Strip strip(tm::MakeMovie(ManyChapters(300)));
+    Strip strip(tm::MakeMovie(ChapterMovie(300, 1)));
     ASSERT_EQ(strip.openResult, 0);
     CThumbnailWndChapter& view = *strip.view;
     for (int round = 0; round < 20; ++round) {
@@ -287,7 +129,7 @@ TEST_F(ChapterStrip, StoppingTheWorkerWhilePaintingNeverWaits) {
 }
 
 TEST_F(ChapterStrip, AThousandChaptersPaint) {
-    Strip strip(tm::MakeMovie(ManyChapters(1000)));
+    Strip strip(tm::MakeMovie(ChapterMovie(1000, 1)));
     ASSERT_EQ(strip.openResult, 0);
     CThumbnailWndChapter& view = *strip.view;
     ASSERT_EQ(view.ShowScenesAt(0), S_OK);
@@ -303,5 +145,23 @@ TEST_F(ChapterStrip, AThousandChaptersPaint) {
     ASSERT_TRUE(strip.WaitForWorker(60000));
 }
 
+TEST_F(ChapterStrip, AFailedThumbnailEmptiesTheStripUntilTheNextPosition) {
+    const tm::MovieOptions options = ChapterMovie(10, 30);
+    UseFrameSource(-1);
+    Strip strip(tm::MakeMovieWithBrevio(options));
+    ASSERT_EQ(strip.openResult, 0);
+    CThumbnailWndChapter& view = *strip.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    EXPECT_FALSE(view.GetThumbnail(0).isNull());
+    ASSERT_TRUE(test::WaitUntil([&] { return view.GetThumbnail(0).isNull(); }, 5000))
+        << "the failure report empties the strip";
+    EXPECT_EQ(strip.Selected(), -1);
+
+    UseFrameSource(0);
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    ASSERT_TRUE(strip.WaitForWorker());
+    for (int u = 0; u < 10; ++u) EXPECT_FALSE(IsWhite(view.GetThumbnail(u))) << "chapter " << u;
+}
+
 }  // namespace
-}  // namespace brevio
+}  // namespace brevio::chaptertest

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QWindow>
 
 #include "platform/HResult.h"
 
@@ -12,28 +13,56 @@ CDialogBase::CDialogBase(QWidget* parent) : CWindowImplT<QDialog>(parent) {
     setModal(true);
 }
 
+CDialogBase::~CDialogBase() {
+    QObject::disconnect(ownerWatch_);
+}
+
+QWidget* CDialogBase::Owner() const {
+    if (owner_ != nullptr) return owner_;
+    return parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+}
+
 int CDialogBase::DoModal(QWidget* owner, intptr_t initParam) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return -1;
-    if (running_) return -1;
-    Recreate();
-    // The owner is a parent for the length of the run only: a Qt parent would also delete the
-    // dialog, which belongs to whoever made it.
-    QWidget* const previousParent = parentWidget();
-    const bool reparent = owner != nullptr && owner != previousParent;
-    if (reparent) setParent(owner, windowFlags());
+    if (running_ || IsWindow()) return -1;
+    owner_ = owner != nullptr ? owner->window() : nullptr;
+    if (owner_ == this) owner_ = nullptr;
+    if (owner_ != nullptr) {
+        // The owner relation is the window system's: a transient parent.
+        owner_->winId();
+        winId();
+        if (windowHandle() != nullptr) windowHandle()->setTransientParent(owner_->windowHandle());
+        ownerWatch_ =
+            QObject::connect(owner_, &QObject::destroyed, this, [this] { OwnerDestroyed(); });
+    }
     running_ = true;
     endRequested_ = false;
     endResult_ = 0;
     setResult(0);
+    BeginWindow();
     SendMessage(WM_INITDIALOG, 0, initParam);
-    const int code = endRequested_ ? endResult_ : exec();
+    if (!endRequested_ && IsWindow()) exec();
     running_ = false;
     DestroyWindow();
-    if (reparent) setParent(previousParent, windowFlags());
-    return endRequested_ ? endResult_ : code;
+    QObject::disconnect(ownerWatch_);
+    if (owner_ != nullptr && windowHandle() != nullptr) windowHandle()->setTransientParent(nullptr);
+    owner_ = nullptr;
+    return endRequested_ ? endResult_ : 0;
+}
+
+void CDialogBase::OwnerDestroyed() {
+    // Owned windows go with their owner: the window is destroyed and the modal loop ends. The
+    // object stays; its maker deletes it.
+    QObject::disconnect(ownerWatch_);
+    owner_ = nullptr;
+    if (windowHandle() != nullptr) windowHandle()->setTransientParent(nullptr);
+    if (!running_) return;
+    DestroyWindow();
+    QDialog::done(endRequested_ ? endResult_ : 0);
 }
 
 void CDialogBase::EndDialog(int result) {
+    if (!running_) return;
     endRequested_ = true;
     endResult_ = result;
     QDialog::done(result);

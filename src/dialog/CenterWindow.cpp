@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "dialog/CDialogBase.h"
+
 namespace brevio {
 
 namespace {
@@ -37,8 +39,10 @@ QPoint CenteredPosition(const QSize& size, const QRect& reference, const QRect& 
 
 QPoint CenterWindow(QWidget* dialog, const QRect* workArea) {
     if (dialog == nullptr) return {};
+    // The parent as the window system reports it: a running dialog's owner, else the Qt parent's.
     QWidget* parent = dialog->parentWidget();
     QWidget* reference = parent != nullptr ? parent->window() : nullptr;
+    if (const auto* base = dynamic_cast<const CDialogBase*>(dialog)) reference = base->Owner();
     const bool usable = reference != nullptr && reference->isVisible() && !reference->isMinimized();
 
     QRect area;

@@ -1,5 +1,7 @@
 #include "WindowImpl.h"
 
+#include <QAbstractItemView>
+#include <QEvent>
 #include <QPointer>
 #include <vector>
 
@@ -17,6 +19,39 @@ void DestroyChildWindows(QObject* parent) {
             DestroyChildWindows(child.data());
         }
     }
+}
+
+namespace {
+
+// Watches the list window of a combo box (Qt makes it a separate popup) for showing and hiding.
+class ComboPopupWatcher : public QObject {
+public:
+    ComboPopupWatcher(QComboBox* combo, QObject* context, std::function<void(uint16_t)> notify)
+        : QObject(combo), context_(context), notify_(std::move(notify)) {
+        popup_ = combo->view()->window();
+        popup_->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == popup_ && context_ != nullptr) {
+            if (event->type() == QEvent::Show) notify_(CBN_DROPDOWN);
+            if (event->type() == QEvent::Hide) notify_(CBN_CLOSEUP);
+        }
+        return false;
+    }
+
+private:
+    QPointer<QObject> context_;
+    std::function<void(uint16_t)> notify_;
+    QPointer<QWidget> popup_;
+};
+
+}  // namespace
+
+void WatchComboPopup(QComboBox* combo, QObject* context,
+                     std::function<void(uint16_t code)> notify) {
+    if (combo != nullptr) new ComboPopupWatcher(combo, context, std::move(notify));
 }
 
 }  // namespace brevio

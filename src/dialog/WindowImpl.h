@@ -1,23 +1,33 @@
 #pragma once
 // The window framework under every pane and dialog: a QWidget or QDialog with
-//  - a WindowHandle attached at construction (IsWindow/PostMessage from any thread) and detached
-//    when the window is destroyed or the object deleted;
+//  - a created state: the object is constructed without a window (hidden, IsWindow() false, no
+//    handle, no timers); Create() makes the window (parent, geometry, WM_CREATE, shown) and
+//    DestroyWindow() ends it; Create() may then make it anew;
+//  - a WindowHandle attached at creation (IsWindow/PostMessage from any thread) and detached
+//    when the window is destroyed or the object deleted; each creation is a new handle, and
+//    messages posted to an earlier window of the object are dropped;
 //  - message dispatch: posted messages (WindowMessageEvent) and SendMessage calls go to
 //    ProcessWindowMessage, by default the object's ordered MessageMap; what no handler keeps goes
 //    to DefaultProcessing;
+//  - WM_SIZE from Qt's resize events (and once after creation), wParam 0, lParam width | height <<
+//  16;
 //  - DestroyWindow: WM_DESTROY, the child windows, WM_NCDESTROY, then the final-message hook,
 //    which waits until the outermost handler running on the window has returned;
 //  - timers by identifier that arrive as WM_TIMER with the identifier in wParam;
+//  - command connectors: button clicks and combo-box notifications as WM_COMMAND;
 //  - an opaque background fill in paintEvent, then PaintContent (the flicker-free painting:
 //    Qt paints into a back buffer, so the window never shows a half-drawn state).
 // Use on the UI thread; only the handle may be used by other threads.
 // As in ATL, the members IsWindow() and PostMessage() hide the free functions of the same names
 // inside subclasses: write brevio::IsWindow(handle) there for another window's handle.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "dialog/MessageMap.h"
 #include "dialog/SystemColors.h"
@@ -38,14 +48,17 @@ public:
 // destroys its own children).
 void DestroyChildWindows(QObject* parent);
 
+// Calls `notify` with CBN_DROPDOWN when the combo box's list opens and CBN_CLOSEUP when it closes.
+// The watcher is a child of the combo box; it stops calling once `context` is destroyed.
+void WatchComboPopup(QComboBox* combo, QObject* context, std::function<void(uint16_t code)> notify);
+
 template <class QtBase>
 class CWindowImplT : public QtBase, public WindowObject {
 public:
     explicit CWindowImplT(QWidget* parent = nullptr, Qt::WindowFlags flags = {})
-        : QtBase(parent, flags),
-          handle_(WindowHandle::Attach(this)),
-          timers_([this](uint32_t id) { SendMessage(WM_TIMER, id, 0); }) {
+        : QtBase(parent, flags), timers_([this](uint32_t id) { SendMessage(WM_TIMER, id, 0); }) {
         this->setAttribute(Qt::WA_OpaquePaintEvent);
+        this->hide();  // no window until Create: not even shown with its parent
     }
     ~CWindowImplT() override {
         // Deleting the object destroys its window without messages: a subclass's handlers cannot
@@ -56,17 +69,40 @@ public:
     CWindowImplT(const CWindowImplT&) = delete;
     CWindowImplT& operator=(const CWindowImplT&) = delete;
 
-    // A copy of the handle for other objects and threads.
+    // Creates the window: `parent` becomes the Qt parent (null: a top-level window), `rect` its
+    // geometry in the parent's coordinates (a null rectangle keeps the current one), then
+    // WM_CREATE(0, createParam) is dispatched; a handler returning -1 fails the creation, which
+    // destroys the window again (WM_DESTROY, WM_NCDESTROY, final hook). Otherwise the window is
+    // shown and gets WM_SIZE. False as well when the window already exists or the object is still
+    // inside a handler of its previous window.
+    bool Create(QWidget* parent, const QRect& rect = QRect(), intptr_t createParam = 0) {
+        if (created_ || depth_ != 0) return false;
+        if (parent != this->parentWidget()) this->setParent(parent);
+        if (!rect.isNull()) this->setGeometry(rect);
+        BeginWindow();
+        const LRESULT created = SendMessage(WM_CREATE, 0, createParam);
+        if (created == -1) {
+            DestroyWindow();
+            return false;
+        }
+        if (!created_) return false;  // its own WM_CREATE handler destroyed it
+        sizeSent_ = false;
+        this->show();
+        if (created_ && !sizeSent_) SendSizeMessage();
+        return created_;
+    }
+
+    // A copy of the handle for other objects and threads; null before the window is created.
     const WindowHandle& Handle() const { return handle_; }
     // "The window exists": created and not yet destroyed.
-    bool IsWindow() const { return !destroyed_; }
+    bool IsWindow() const { return created_; }
     bool PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) const {
         return handle_.PostMessage(message, wParam, lParam);
     }
 
-    // Dispatches a message now, as SendMessageW on the window's own thread. 0 once destroyed.
+    // Dispatches a message now, as SendMessageW on the window's own thread. 0 without a window.
     LRESULT SendMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) {
-        if (destroyed_) return 0;
+        if (!created_) return 0;
         ++depth_;
         LRESULT result = 0;
         if (!ProcessWindowMessage(message, wParam, lParam, result)) {
@@ -77,7 +113,7 @@ public:
     }
 
     void DestroyWindow() override {
-        if (destroyed_ || destroying_) return;
+        if (!created_ || destroying_) return;
         destroying_ = true;
         ++depth_;  // keeps the final hook back until this call (and any handler around it) ends
         SendMessage(WM_DESTROY);
@@ -85,16 +121,15 @@ public:
         SendMessage(WM_NCDESTROY);
         timers_.KillAll();
         handle_.Detach();
-        destroyed_ = true;
+        created_ = false;
         finalPending_ = true;
         this->hide();
         LeaveDispatch();
     }
 
-    // SetTimer/KillTimer by identifier; each expiry is dispatched as WM_TIMER(id).
-    bool SetTimer(uint32_t id, int intervalMs) {
-        return !destroyed_ && timers_.Set(id, intervalMs);
-    }
+    // SetTimer/KillTimer by identifier; each expiry is dispatched as WM_TIMER(id). Only while the
+    // window exists.
+    bool SetTimer(uint32_t id, int intervalMs) { return created_ && timers_.Set(id, intervalMs); }
     bool KillTimer(uint32_t id) { return timers_.Kill(id); }
 
     // Wires a button's clicks to WM_COMMAND(id, BN_CLICKED) with the button as lParam.
@@ -102,6 +137,18 @@ public:
         QObject::connect(button, &QAbstractButton::clicked, this, [this, button, id] {
             SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<intptr_t>(button));
         });
+    }
+    // Wires a drop-down list: a choice made by the user (even of the current item) is
+    // WM_COMMAND(id, CBN_SELCHANGE), the list opening CBN_DROPDOWN and closing CBN_CLOSEUP, each
+    // with the combo box as lParam. Changes made by code send nothing, as with CB_SETCURSEL.
+    void ConnectCombo(QComboBox* combo, uint16_t id) {
+        const auto send = [this, combo, id](uint16_t code) {
+            SendMessage(WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<intptr_t>(combo));
+        };
+        // The timers object goes before the QWidget part, which deletes the combo box (closing its
+        // list): no notification reaches a window object that is being deleted.
+        QObject::connect(combo, &QComboBox::activated, &timers_, [send] { send(CBN_SELCHANGE); });
+        WatchComboPopup(combo, &timers_, send);
     }
 
 protected:
@@ -135,11 +182,19 @@ protected:
         WindowMessageEvent::AcquirePosted();
         if (event->type() >= QEvent::User) {
             if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-                SendMessage(message->message(), message->wParam(), message->lParam());
+                // Only messages posted to this window, not to an earlier one of the object.
+                if (created_ && handle_.Owns(*message)) {
+                    SendMessage(message->message(), message->wParam(), message->lParam());
+                }
                 return true;
             }
         }
         return QtBase::event(event);
+    }
+
+    void resizeEvent(QResizeEvent* event) override {
+        QtBase::resizeEvent(event);
+        if (created_) SendSizeMessage();
     }
 
     void paintEvent(QPaintEvent* /*event*/) override {
@@ -148,15 +203,20 @@ protected:
         PaintContent(painter);
     }
 
-    // Makes a destroyed window exist again (a dialog shown once more): a new handle.
-    void Recreate() {
-        if (!destroyed_ || depth_ != 0) return;
+    // The window begins to exist, without WM_CREATE or showing: the dialogs' creation step.
+    void BeginWindow() {
         handle_ = WindowHandle::Attach(this);
-        destroyed_ = false;
+        created_ = true;
         destroying_ = false;
     }
 
 private:
+    void SendSizeMessage() {
+        sizeSent_ = true;
+        const auto width = static_cast<uint16_t>(this->width());
+        const auto height = static_cast<uint16_t>(this->height());
+        SendMessage(WM_SIZE, 0, static_cast<intptr_t>(MAKEWPARAM(width, height)));
+    }
     void LeaveDispatch() {
         if (--depth_ == 0 && finalPending_) {
             finalPending_ = false;
@@ -169,9 +229,10 @@ private:
     MessageMap map_;
     QColor background_ = ColorWindow();
     int depth_ = 0;  // nesting of dispatches running on this window
+    bool created_ = false;
     bool destroying_ = false;
-    bool destroyed_ = false;
     bool finalPending_ = false;
+    bool sizeSent_ = false;
 };
 
 }  // namespace brevio

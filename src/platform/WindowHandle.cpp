@@ -13,6 +13,8 @@ WindowHandle WindowHandle::Attach(QObject* window) {
     WindowHandle handle;
     handle.state_ = std::make_shared<State>();
     handle.state_->window = window;
+    static std::atomic<uint64_t> next{0};
+    handle.state_->id = next.fetch_add(1, std::memory_order_relaxed) + 1;
     return handle;
 }
 
@@ -32,7 +34,8 @@ bool WindowHandle::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lPar
     if (!state_) return false;
     std::lock_guard lock(state_->mutex);
     if (state_->window == nullptr) return false;
-    QCoreApplication::postEvent(state_->window, new WindowMessageEvent(message, wParam, lParam));
+    QCoreApplication::postEvent(state_->window,
+                                new WindowMessageEvent(message, wParam, lParam, state_->id));
     return true;
 }
 

@@ -23,8 +23,12 @@ namespace brevio {
 // (AcquirePosted at the top of event(), and the destructor), so the hand-over is visible to it.
 class WindowMessageEvent : public QEvent {
 public:
-    WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
-        : QEvent(TypeFor(message)), message_(message), wParam_(wParam), lParam_(lParam) {
+    WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam, uint64_t window = 0)
+        : QEvent(TypeFor(message)),
+          message_(message),
+          wParam_(wParam),
+          lParam_(lParam),
+          window_(window) {
         handoff_.fetch_add(1, std::memory_order_release);
     }
     ~WindowMessageEvent() override { AcquirePosted(); }
@@ -36,6 +40,8 @@ public:
     uint32_t message() const { return message_; }
     uintptr_t wParam() const { return wParam_; }
     intptr_t lParam() const { return lParam_; }
+    // The identity of the window it was posted to (WindowHandle::Id), 0 when not through a handle.
+    uint64_t window() const { return window_; }
 
     static QEvent::Type TypeFor(uint32_t message) {
         if (message >= QEvent::User && message <= QEvent::MaxUser) {
@@ -50,6 +56,7 @@ private:
     uint32_t message_;
     uintptr_t wParam_;
     intptr_t lParam_;
+    uint64_t window_;
 };
 
 class WindowHandle {
@@ -68,6 +75,13 @@ public:
     bool PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) const;
     // The window object, only for use on the UI thread; null once gone.
     QObject* Object() const;
+    // A number unique to this window in the process (0 for a null handle). A QObject that is
+    // destroyed and created again as a window gets a new handle with a new number, and the
+    // messages posted to the earlier window carry the earlier number.
+    uint64_t Id() const { return state_ ? state_->id : 0; }
+    bool Owns(const WindowMessageEvent& event) const {
+        return state_ && event.window() == state_->id;
+    }
 
     bool operator==(const WindowHandle& other) const { return state_ == other.state_; }
 
@@ -75,6 +89,7 @@ private:
     struct State {
         mutable std::mutex mutex;
         QObject* window = nullptr;
+        uint64_t id = 0;
     };
     std::shared_ptr<State> state_;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QWidget>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,8 +114,65 @@ private:
     std::string name_;
 };
 
+TEST(WindowDispatch, CreatedStateFromCreateToDestroy) {
+    std::vector<std::string> log;
+    QWidget parent;
+    parent.resize(200, 200);
+    LoggingPane pane(&log, "pane", &parent);
+    LRESULT createResult = 0;
+    pane.Messages().Add(WM_CREATE, [&](uint32_t, uintptr_t, intptr_t l, bool&) -> LRESULT {
+        log.push_back("WM_CREATE " + std::to_string(l) + (pane.isVisible() ? " shown" : ""));
+        return createResult;
+    });
+    pane.Messages().Add(WM_SIZE, [&](uint32_t, uintptr_t, intptr_t l, bool&) -> LRESULT {
+        log.push_back("WM_SIZE " + std::to_string(LOWORD(l)) + "x" + std::to_string(HIWORD(l)));
+        return 0;
+    });
+    pane.Messages().Add(kMessage, [&](uint32_t, uintptr_t w, intptr_t, bool&) -> LRESULT {
+        log.push_back("message " + std::to_string(w));
+        return 0;
+    });
+    parent.show();
+    // Constructed: no window, not shown with its parent, nothing to post to.
+    EXPECT_FALSE(pane.IsWindow());
+    EXPECT_FALSE(pane.isVisible());
+    EXPECT_FALSE(pane.PostMessage(kMessage));
+    EXPECT_EQ(pane.SendMessage(kMessage), 0);
+
+    // WM_CREATE returning -1 fails the creation and destroys what was begun.
+    createResult = -1;
+    EXPECT_FALSE(pane.Create(&parent, QRect(5, 6, 70, 30), 42));
+    EXPECT_FALSE(pane.IsWindow());
+    EXPECT_FALSE(pane.isVisible());
+    EXPECT_EQ(log, (std::vector<std::string>{"WM_CREATE 42", "pane:WM_DESTROY", "pane:WM_NCDESTROY",
+                                             "pane:final"}));
+
+    log.clear();
+    createResult = 0;
+    ASSERT_TRUE(pane.Create(&parent, QRect(5, 6, 70, 30)));
+    EXPECT_TRUE(pane.IsWindow());
+    EXPECT_TRUE(pane.isVisible());
+    EXPECT_EQ(pane.geometry(), QRect(5, 6, 70, 30));
+    EXPECT_FALSE(pane.Create(&parent, QRect()));  // it exists already
+    EXPECT_EQ(log, (std::vector<std::string>{"WM_CREATE 0", "WM_SIZE 70x30"}));
+    pane.resize(80, 31);
+    EXPECT_EQ(log.back(), "WM_SIZE 80x31");
+
+    // A message posted to the first window does not reach the next one.
+    const WindowHandle first = pane.Handle();
+    EXPECT_TRUE(pane.PostMessage(kMessage, 1));
+    pane.DestroyWindow();
+    ASSERT_TRUE(pane.Create(&parent));
+    EXPECT_FALSE(first.IsWindow());
+    EXPECT_TRUE(pane.PostMessage(kMessage, 2));
+    ASSERT_TRUE(test::WaitUntil([&] { return log.back() == "message 2"; }));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "message 1"), 0);
+}
+
 TEST(WindowDispatch, PostedMessagesAndFallThroughToDefault) {
     LoggingPane pane(nullptr, "pane");
+    ASSERT_TRUE(pane.Create(nullptr, QRect(0, 0, 50, 40)));
+    pane.defaults.clear();  // WM_CREATE and WM_SIZE
     std::vector<uintptr_t> seen;
     pane.Messages().Add(kMessage, [&](uint32_t, uintptr_t w, intptr_t, bool& handled) -> LRESULT {
         seen.push_back(w);
@@ -133,6 +192,8 @@ TEST(WindowDispatch, PostedMessagesAndFallThroughToDefault) {
 TEST(WindowDispatch, DestroyedInsideAHandlerFinalHookWaits) {
     std::vector<std::string> log;
     auto* pane = new LoggingPane(&log, "pane");
+    ASSERT_TRUE(pane->Create(nullptr));
+    pane->defaults.clear();
     WindowHandle handle = pane->Handle();
     bool stillWindowInside = true;
     bool postInside = true;
@@ -164,6 +225,9 @@ TEST(WindowDispatch, ChildWindowsAreDestroyedWithTheirParent) {
     QWidget container(&parent);  // a plain widget between them
     auto* child = new LoggingPane(&log, "child", &container);
     auto* sibling = new LoggingPane(&log, "sibling", &parent);
+    ASSERT_TRUE(parent.Create(nullptr));
+    ASSERT_TRUE(child->Create(&container));
+    ASSERT_TRUE(sibling->Create(&parent));
     parent.DestroyWindow();
     EXPECT_EQ(log, (std::vector<std::string>{
                        "parent:WM_DESTROY", "child:WM_DESTROY", "child:WM_NCDESTROY", "child:final",
@@ -175,6 +239,8 @@ TEST(WindowDispatch, ChildWindowsAreDestroyedWithTheirParent) {
 
 TEST(WindowDispatch, TimersArriveAsWmTimer) {
     LoggingPane pane(nullptr, "pane");
+    EXPECT_FALSE(pane.SetTimer(4011, 10));  // no window yet, so no timers
+    ASSERT_TRUE(pane.Create(nullptr));
     std::vector<uintptr_t> ids;
     pane.Messages().Add(WM_TIMER, [&](uint32_t, uintptr_t id, intptr_t, bool&) -> LRESULT {
         ids.push_back(id);

@@ -76,27 +76,51 @@ TEST(SaveAsDialog, KeepsSaveDisabledInRefusedFoldersAndTakesLongNamesWhole) {
     EXPECT_EQ(dialog.windowTitle(), LoadString(129));
 }
 
-TEST(SaveAsDialog, TheSelectionChangeAfterAFolderChangeIsNotChecked) {
-    CMovieSaveDlg dialog(nullptr, QStringLiteral("t"), nullptr, 0);
-    int checks = 0;
-    dialog.SetDestinationRule([&](const QString&) {
-        ++checks;
+TEST(SaveAsDialog, EachDialogHearsItsOwnNotificationsAndSkipsTheSelectionAfterAFolderChange) {
+    // Two dialogs, the second opened over the first: each one's notifications reach that one only,
+    // also after the other is gone.
+    CMovieSaveDlg first(nullptr, QStringLiteral("first"), nullptr, 0);
+    int firstChecks = 0;
+    first.SetDestinationRule([&](const QString&) {
+        ++firstChecks;
         return true;
     });
     std::vector<int> seen;
-    auto answered = test::AnswerNextModal([&](QWidget*) {
-        seen.push_back(checks);  // the first folder is checked when the dialog opens
-        emit dialog.directoryEntered(QDir::tempPath());
-        seen.push_back(checks);
-        emit dialog.currentChanged(QDir::tempPath());
-        seen.push_back(checks);
-        emit dialog.currentChanged(QDir::tempPath());
-        seen.push_back(checks);
-        dialog.reject();
+    bool secondRan = false;
+    auto answered = test::AnswerNextModal([&](QWidget* modal) {
+        ASSERT_EQ(modal, &first);
+        seen.push_back(firstChecks);  // the first folder is checked when the dialog opens
+        emit first.directoryEntered(QDir::tempPath());
+        seen.push_back(firstChecks);
+        emit first.currentChanged(QDir::tempPath());  // skipped after the folder change
+        seen.push_back(firstChecks);
+        {
+            CMovieSaveDlg second(&first, QStringLiteral("second"), nullptr, 0);
+            int secondChecks = 0;
+            second.SetDestinationRule([&](const QString&) {
+                ++secondChecks;
+                return true;
+            });
+            auto inner = test::AnswerNextModal([&](QWidget* innerModal) {
+                ASSERT_EQ(innerModal, &second);
+                emit second.directoryEntered(QDir::tempPath());
+                emit second.currentChanged(QDir::tempPath());
+                emit second.currentChanged(QDir::tempPath());
+                second.reject();
+            });
+            EXPECT_EQ(second.DoModal(false), 2);
+            secondRan = *inner;
+            EXPECT_EQ(secondChecks, 3);
+        }
+        seen.push_back(firstChecks);
+        emit first.currentChanged(QDir::tempPath());
+        seen.push_back(firstChecks);
+        first.reject();
     });
-    EXPECT_EQ(dialog.DoModal(false), 2);
+    EXPECT_EQ(first.DoModal(false), 2);
     ASSERT_TRUE(*answered);
-    EXPECT_EQ(seen, (std::vector<int>{1, 2, 2, 3}));
+    EXPECT_TRUE(secondRan);
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 2, 2, 3}));
 }
 
 }  // namespace

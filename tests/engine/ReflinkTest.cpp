@@ -101,8 +101,17 @@ TEST(EngineReflink, SavedMovieSharesTheSourceBlocksAndKeepsItsFrames) {
         CBrevioMovie movie(&file);
         ASSERT_TRUE(movie.IsValid()) << movie.GetError();
         ASSERT_TRUE(movie.RemoveShootingUnit(2));
+        // With progress reports, as the edit document saves: pieces end near every percent.
+        int reports = 0;
         CBrevioMovFileEditor editor(file);
+        editor.SetProgressCallback(
+            [](EBrevioMovFileEditorProgressCallbackMessage, double, void* user) {
+                ++*static_cast<int*>(user);
+                return BrevioMovFileEditorContinue;
+            },
+            &reports);
         ASSERT_EQ(editor.CreateNewMovFile(FileLocator(saved), &movie), CREATEMOVFILE_OK);
+        EXPECT_GT(reports, 50);
     }
     const uint64_t size = fs::file_size(saved);
     const uint64_t shared = SharedBytes(saved);

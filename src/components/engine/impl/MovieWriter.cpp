@@ -110,16 +110,19 @@ public:
             while (left > 0) {
                 const uint64_t copied = r.bytes - left;
                 // Pieces end at percent boundaries so that every percent is reported; body
-                // pieces stay whole blocks unless a percent is smaller than a block (a movie
-                // too small for sharing to matter).
+                // pieces end at the first block boundary from there, so that they stay whole
+                // blocks, unless a percent is smaller than a block (a movie too small for
+                // sharing to matter).
                 const uint64_t nextPercent = (uint64_t(lastPercent_ + 1) * total_ + 99) / 100;
                 const uint64_t toBoundary = nextPercent > done_ ? nextPercent - done_ : block_;
+                const bool tiny = total_ < 100 * blockSize_;
                 uint64_t step;
                 if (copied < head) {
                     step = std::min(head - copied, toBoundary);
-                } else if (copied < head + body && toBoundary >= blockSize_) {
-                    step = std::min({head + body - copied, block_, toBoundary});
-                    step = step / blockSize_ * blockSize_;
+                } else if (copied < head + body && !tiny) {
+                    const uint64_t toBlock =
+                        (toBoundary + blockSize_ - 1) / blockSize_ * blockSize_;
+                    step = std::min({head + body - copied, block_, toBlock});
                 } else {
                     step = std::min({left, block_, toBoundary});
                 }

@@ -2,13 +2,10 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QThread>
-#include <QWindow>
 #include <algorithm>
 
 #include "dialog/CenterWindow.h"
@@ -55,19 +52,38 @@ void CSaveProgressDlg::RegisterWithModule() {
         [] { return std::unique_ptr<QObject>(std::make_unique<CSaveProgressDlg>()); });
 }
 
-CSaveProgressDlg::CSaveProgressDlg(QWidget* parent) : QDialog(parent) {
+CSaveProgressDlg::CSaveProgressDlg(QWidget* parent) : CDialogBase(parent) {
     // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME: a title, a close box, no resizing.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Save"));
     BuildItems();
+    Messages().Add(WM_INITDIALOG, [this](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
+        InitDialog();
+        return 1;
+    });
+    Messages().Add(kMsgSetPos, [this](uint32_t, uintptr_t position, intptr_t, bool&) -> LRESULT {
+        progress_->setValue(static_cast<int>(std::min<uintptr_t>(position, 100)));
+        return 0;
+    });
+    Messages().Add(kMsgEndDialog, [this](uint32_t, uintptr_t code, intptr_t, bool&) -> LRESULT {
+        CDialogBase::EndDialog(static_cast<int>(code));
+        return 0;
+    });
+    Messages().Add(WM_COMMAND,
+                   [this](uint32_t, uintptr_t wParam, intptr_t, bool& handled) -> LRESULT {
+                       const int id = LOWORD(wParam);
+                       if (id == IDOK || id == kCancelId) {
+                           CDialogBase::EndDialog(id);
+                       } else {
+                           handled = false;
+                       }
+                       return 0;
+                   });
 }
 
 CSaveProgressDlg::~CSaveProgressDlg() {
-    {
-        std::lock_guard lock(handleMutex_);
-        handle_.Detach();
-    }
+    SetWorkerHandle(WindowHandle());
     // A worker still running after a cancel reports to this object: let it finish first. It never
     // waits for this thread, so the wait ends.
     if (worker_ != nullptr) worker_->Join();
@@ -90,7 +106,7 @@ void CSaveProgressDlg::BuildItems() {
     cancel_->setObjectName(ItemName(kCancelId));
     cancel_->setDefault(true);
     cancel_->setGeometry(units.ToPixels(kCancelRect));
-    connect(cancel_, &QPushButton::clicked, this, [this] { OnCommand(kCancelId); });
+    ConnectCommand(cancel_, kCancelId);
 
     message_ = new QLabel(this);
     message_->setObjectName(ItemName(kMessageId));
@@ -118,34 +134,13 @@ void CSaveProgressDlg::SetCaption(const QString* text) {
 }
 
 int CSaveProgressDlg::DoModal(QWidget* owner) {
-    if (isVisible()) return -1;
-    owner_ = owner != nullptr ? owner->window() : nullptr;
-    {
-        std::lock_guard lock(handleMutex_);
-        ++generation_;
-        handle_ = WindowHandle::Attach(this);
-    }
-    InitDialog();
-    startPending_ = true;
-    const int code = exec();
-    startPending_ = false;
-    {
-        std::lock_guard lock(handleMutex_);
-        handle_.Detach();
-    }
-    owner_ = nullptr;
+    const int code = CDialogBase::DoModal(owner);
+    SetWorkerHandle(WindowHandle());
     return code;
 }
 
 void CSaveProgressDlg::InitDialog() {
-    // The window is not a child of its owner, so that the owner's destruction never takes the
-    // module's dialog with it; the owner relation is given to the window system instead.
-    if (owner_ != nullptr && owner_->windowHandle() != nullptr) {
-        winId();
-        if (windowHandle() != nullptr) windowHandle()->setTransientParent(owner_->windowHandle());
-    } else if (windowHandle() != nullptr) {
-        windowHandle()->setTransientParent(nullptr);
-    }
+    SetWorkerHandle(Handle());
     progress_->setRange(0, 100);
     progress_->setValue(0);
     if (caption_.isEmpty()) caption_ = LoadString(kCaptionStringId);
@@ -153,81 +148,33 @@ void CSaveProgressDlg::InitDialog() {
     cancel_->setText(LoadString(kCancelStringId));
     message_->setText(LoadString(kMessageStringId));
     fileName_->setText(QFileInfo(path_).fileName());
-    CenterOverOwner();
+    CenterWindow(this);
+    // The worker starts with the dialog; if it cannot start, the save has failed.
+    if (worker_ != nullptr && !worker_->Start()) CDialogBase::EndDialog(kSaveFailed);
 }
 
-void CSaveProgressDlg::CenterOverOwner() {
-    // Centred over the owner's frame, or in the work area when the owner is missing, hidden or
-    // minimised. The owner is not the dialog's parent (see InitDialog), so the reference is
-    // chosen here and the arithmetic is the window framework's.
-    const bool useOwner = owner_ != nullptr && owner_->isVisible() && !owner_->isMinimized();
-    QScreen* screen = useOwner ? owner_->screen() : nullptr;
-    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-    const QRect workArea = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
-    const QRect reference = useOwner ? owner_->frameGeometry() : workArea;
-    move(CenteredPosition(frameGeometry().size(), reference, workArea));
-}
-
-void CSaveProgressDlg::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!startPending_) return;
-    startPending_ = false;
-    // The worker starts once the dialog is up; if it cannot start, the save has failed.
-    if (worker_ != nullptr && !worker_->Start()) EndDialog(kSaveFailed);
+void CSaveProgressDlg::SetWorkerHandle(const WindowHandle& handle) {
+    std::lock_guard lock(handleMutex_);
+    workerHandle_ = handle;
 }
 
 void CSaveProgressDlg::SetProgress(int position) {
     std::lock_guard lock(handleMutex_);
-    handle_.PostMessage(kMsgSetPos, static_cast<uintptr_t>(std::clamp(position, 0, 100)),
-                        generation_);
+    workerHandle_.PostMessage(kMsgSetPos, static_cast<uintptr_t>(std::clamp(position, 0, 100)));
 }
 
 void CSaveProgressDlg::EndDialog(int endCode) {
     std::lock_guard lock(handleMutex_);
-    handle_.PostMessage(kMsgEndDialog, static_cast<uintptr_t>(endCode), generation_);
+    workerHandle_.PostMessage(kMsgEndDialog, static_cast<uintptr_t>(endCode));
 }
 
 bool CSaveProgressDlg::IsWindow() const {
     std::lock_guard lock(handleMutex_);
-    return handle_.IsWindow();
-}
-
-bool CSaveProgressDlg::event(QEvent* event) {
-    const auto type = static_cast<uint32_t>(event->type());
-    if (type == kMsgSetPos || type == kMsgEndDialog) {
-        const auto* message = static_cast<WindowMessageEvent*>(event);
-        // Only messages of the current run while the dialog is up.
-        if (message->lParam() == generation_ && isVisible()) {
-            if (type == kMsgSetPos) {
-                progress_->setValue(std::clamp(static_cast<int>(message->wParam()), 0, 100));
-            } else {
-                done(static_cast<int>(message->wParam()));
-            }
-        }
-        return true;
-    }
-    return QDialog::event(event);
+    return workerHandle_.IsWindow();
 }
 
 void CSaveProgressDlg::OnCommand(int id) {
-    if (id == 1 || id == kCancelId) done(id);
-}
-
-void CSaveProgressDlg::done(int code) {
-    {
-        std::lock_guard lock(handleMutex_);
-        handle_.Detach();
-    }
-    QDialog::done(code);
-}
-
-void CSaveProgressDlg::accept() {
-    OnCommand(1);
-}
-
-// Escape and the close box come here.
-void CSaveProgressDlg::reject() {
-    OnCommand(kCancelId);
+    SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), BN_CLICKED), 0);
 }
 
 }  // namespace brevio

@@ -1,16 +1,17 @@
 #pragma once
 // The modal dialog shown while a movie is saved: the file name, a progress bar from 0 to 100 and a
-// Cancel button. It starts its worker thread when it opens; the worker reports progress and ends
-// the dialog from its own thread through posted events, never waiting for the UI thread.
+// Cancel button, on the window framework (CDialogBase). Its WM_INITDIALOG starts the worker
+// thread; the worker reports progress and ends the dialog from its own thread through posted
+// messages, never waiting for the UI thread. Messages posted during one run never reach a later
+// one (each run is a new window).
 //
 // The module has one instance (Instance()), shared by every save.
-#include <QDialog>
-#include <QPointer>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 
+#include "dialog/CDialogBase.h"
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 #include "platform/WindowHandle.h"
@@ -22,7 +23,7 @@ class QPushButton;
 
 namespace brevio {
 
-class CSaveProgressDlg : public QDialog, public ISaveProgress {
+class CSaveProgressDlg : public CDialogBase, public ISaveProgress {
     Q_OBJECT
 
 public:
@@ -56,7 +57,8 @@ public:
     QString GetCaption() const { return caption_; }
 
     // Runs the dialog modally over `owner` (may be null) and returns the end code: 1 written,
-    // 2 cancelled, 3 failed; -1 when the dialog is already running.
+    // 2 cancelled, 3 failed (also when the worker cannot start); -1 when the dialog is already
+    // running; 0 when the owner was destroyed during the run.
     int DoModal(QWidget* owner);
 
     // Safe from any thread; do nothing unless the dialog is running.
@@ -67,7 +69,8 @@ public:
     void OnSaveProgress(int position) override { SetProgress(position); }
     void OnSaveEnded(int endCode) override { EndDialog(endCode); }
 
-    // A command by control identifier: 1 ends the dialog with 1, 2 with 2; others are ignored.
+    // A command by control identifier (WM_COMMAND): 1 ends the dialog with 1, 2 with 2; others
+    // are ignored.
     void OnCommand(int id);
 
     QProgressBar* ProgressBar() const { return progress_; }
@@ -75,19 +78,10 @@ public:
     QLabel* MessageLine() const { return message_; }
     QLabel* FileNameLine() const { return fileName_; }
 
-public slots:
-    void done(int code) override;
-    void accept() override;
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
-
 private:
     void BuildItems();
     void InitDialog();
-    void CenterOverOwner();
+    void SetWorkerHandle(const WindowHandle& handle);
 
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
@@ -97,13 +91,11 @@ private:
     CThreadBase* worker_ = nullptr;
     QString caption_;
     QString path_;
-    QPointer<QWidget> owner_;
-    bool startPending_ = false;
 
-    // The handle of the current run, and its number; a posted event of an earlier run is ignored.
+    // The window of the current run, for other threads (the framework's own handle member is
+    // replaced by each run on the UI thread).
     mutable std::mutex handleMutex_;
-    WindowHandle handle_;
-    int32_t generation_ = 0;
+    WindowHandle workerHandle_;
 };
 
 }  // namespace brevio

@@ -255,6 +255,18 @@ TEST(SaveProgressDlg, CentredOverItsOwnerAndKeptInTheWorkArea) {
     EXPECT_EQ(shown.top(), (2 * workArea.top() + workArea.height()) / 2 - shown.height() / 2);
 }
 
+TEST(SaveProgressDlg, AnOwnerDestroyedDuringTheRunLeavesTheDialog) {
+    auto owner = std::make_unique<QWidget>();
+    owner->show();
+    CSaveProgressDlg dialog;
+    auto answered = test::AnswerNextModal([&](QWidget*) { owner.reset(); });
+    EXPECT_EQ(dialog.DoModal(owner.get()), 0);
+    EXPECT_TRUE(*answered);
+    EXPECT_EQ(dialog.parent(), nullptr);
+    answered = test::AnswerNextModal([&](QWidget*) { dialog.CancelButton()->click(); });
+    EXPECT_EQ(dialog.DoModal(nullptr), 2);
+}
+
 TEST(SaveProgressDlg, OneDialogForTheModule) {
     CSaveProgressDlg* first = CSaveProgressDlg::Instance();
     ASSERT_NE(first, nullptr);

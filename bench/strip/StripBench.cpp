@@ -48,20 +48,6 @@ bool WaitComplete(const brevio::CThumbnailWnd& view) {
     return true;
 }
 
-// Creates a window object's window (the framework's Create, or its steps where that is missing).
-template <class W>
-bool CreateWindow(W& window, QWidget* parent, const QRect& rect) {
-    if constexpr (requires { window.Create(parent, rect); }) {
-        return window.Create(parent, rect);
-    } else {
-        window.setParent(parent);
-        window.setGeometry(rect);
-        window.SendMessage(brevio::WM_CREATE);
-        window.show();
-        return true;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,10 +66,10 @@ int main(int argc, char** argv) {
                 double(std::filesystem::file_size(movie)) / 1e6);
 
     brevio::CWindowBase parent;
-    CreateWindow(parent, nullptr, QRect(0, 0, 720, 200));
+    parent.Create(nullptr, QRect(0, 0, 720, 200));
     brevio::CThumbnailWnd view;
     if (view.OpenDocument(path) != 0) return 1;
-    if (!CreateWindow(view, &parent, QRect(0, 0, 10, 10))) return 1;
+    if (!view.Create(&parent, QRect(0, 0, 10, 10))) return 1;
     view.setGeometry(4, 36, 690, 64 + view.horizontalScrollBar()->sizeHint().height());
     view.SetSelectionLength(8);
 

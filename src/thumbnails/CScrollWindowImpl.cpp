@@ -41,7 +41,16 @@ CScrollWindowImpl::CScrollWindowImpl(QWidget* parent) : CWindowImplT<ScrollAreaW
 }
 
 QRect CScrollWindowImpl::ClientRect() const {
-    return QRect(QPoint(0, 0), viewport()->size());
+    // From the window's own size and the bars it shows, not from the viewport, whose geometry Qt
+    // settles only once the window is laid out.
+    QSize client = contentsRect().size();
+    if (horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn) {
+        client.rheight() -= horizontalScrollBar()->sizeHint().height();
+    }
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn) {
+        client.rwidth() -= verticalScrollBar()->sizeHint().width();
+    }
+    return QRect(0, 0, std::max(client.width(), 0), std::max(client.height(), 0));
 }
 
 void CScrollWindowImpl::SetScrollSize(int cx, int cy, bool redraw, bool resetOffset) {
@@ -202,8 +211,8 @@ void CScrollWindowImpl::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CScrollWindowImpl::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
     UpdateBars();
+    CWindowImplT<ScrollAreaWidget>::resizeEvent(event);  // then WM_SIZE
 }
 
 void CScrollWindowImpl::mousePressEvent(QMouseEvent* event) {

@@ -41,20 +41,6 @@ public:
     }
 };
 
-// Creates the window of a window object: the framework's Create where it exists, else its steps.
-template <class W>
-bool CreateChild(W& window, QWidget* parent, const QRect& rect) {
-    if constexpr (requires { window.Create(parent, rect); }) {
-        return window.Create(parent, rect);
-    } else {
-        window.setParent(parent);
-        window.setGeometry(rect);
-        if (window.SendMessage(WM_CREATE) == -1) return false;
-        window.show();
-        return true;
-    }
-}
-
 // The pane's view size: 690 wide, 64 high plus the horizontal scroll bar.
 inline QRect ViewRect(const QWidget& view) {
     const int bar = view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
@@ -69,9 +55,9 @@ struct StripFixture {
     void Open(const std::filesystem::path& movie) {
         RegisterFrameSourceComponent();
         ASSERT_EQ(view->OpenDocument(QString::fromStdString(movie.string())), 0);
-        ASSERT_TRUE(CreateChild(parent, nullptr, QRect(0, 0, 720, 200)));
+        ASSERT_TRUE(parent.Create(nullptr, QRect(0, 0, 720, 200)));
         // As the pane does: created small, then moved to its place.
-        ASSERT_TRUE(CreateChild(*view, &parent, QRect(0, 0, 10, 10)));
+        ASSERT_TRUE(view->Create(&parent, QRect(0, 0, 10, 10)));
         view->setGeometry(ViewRect(*view));
         view->SetSelectionLength(8);
         ASSERT_EQ(view->viewport()->width(), 690);

@@ -78,8 +78,6 @@ inline std::filesystem::path UnitMovie(int units) {
     testmovies::MovieOptions options;
     options.units = units;
     options.framesPerUnit = 30;
-    options.width = 160;
-    options.height = 120;
     return testmovies::MakeMovie(options);
 }
 

@@ -271,7 +271,10 @@ TEST_F(StripView, SelectionFramesOnlyOnceTheThumbnailsAreMade) {
     view.SetScrollOffset(100, 0);
     QImage scrolled = Paint(view);
     EXPECT_EQ(scrolled.pixel(68 * 7 + 3 - 100, 0), border);
-    test::SaveScreenshot(view.parentWidget(), QStringLiteral("strip"));
+    // The picture for the documentation: the run of units 100 to 107 in a strip from 96.
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    ASSERT_TRUE(f_.WaitIdle());
+    test::SaveScreenshot(&view, QStringLiteral("strip"));
 }
 
 TEST_F(StripView, FramesThatCannotBeReadLeaveTheStripBusyAndRefuseInput) {

@@ -234,6 +234,14 @@ TEST_F(StripView, WheelScrollsThreeLinesPerNotchAndKeepsTheRest) {
     EXPECT_EQ(view.GetScrollOffset().x(), 206);
     for (int i = 0; i < 50; ++i) wheel(QPoint(0, -120));
     EXPECT_EQ(view.GetScrollOffset().x(), 1092 - 690);
+    // The bar: arrows move a line (10), its page area a page (109), not the client width.
+    QScrollBar* bar = view.horizontalScrollBar();
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(view.GetScrollOffset().x(), 402 - 109);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(view.GetScrollOffset().x(), 402 - 119);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(view.GetScrollOffset().x(), 402 - 10);
 }
 
 // Pixel colours of the painted strip, in client coordinates.

@@ -1,7 +1,6 @@
 #include "CBRLPlayer.h"
 
 #include <QLabel>
-#include <QMediaDevices>
 #include <QStyle>
 #include <QToolButton>
 #include <algorithm>
@@ -261,10 +260,9 @@ void CBRLPlayer::StartPlaying(int64_t from) {
     mode_ = Mode::Playing;
     worker_->Play(playStart_);
     if (file_->AudioTrack() != nullptr) {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (!device.isNull()) {
-            audio_ =
-                std::make_unique<player::CAudioOutput>(file_, device, playStart_, clock_, volume_);
+        if (player::AudioSinkFactory sink = player::CurrentAudioSinkFactory()) {
+            audio_ = std::make_unique<player::CAudioOutput>(file_, std::move(sink), playStart_,
+                                                            clock_, volume_);
         }
     }
     refreshTimer_.start();
@@ -380,11 +378,17 @@ void CBRLPlayer::OnEnded(uint32_t serial) {
 void CBRLPlayer::OnFailed(uint32_t serial) {
     if (serial != serial_ || mode_ == Mode::Empty) return;
     if (pendingSeekSerial_ == serial) pendingSeekSerial_ = 0;
+    awaitingResume_ = false;
     if (mode_ == Mode::Playing) {
+        // Playing stops as it would by a pause, or by the end when the failure came there: those
+        // who follow the state hear that playing stopped before they hear why.
         position_ = PlayingPosition();
         StopAudio();
         refreshTimer_.stop();
-        mode_ = Mode::Paused;
+        const bool atEnd = position_ >= LastPosition();
+        if (atEnd) position_ = LastPosition();
+        mode_ = atEnd ? Mode::Ended : Mode::Paused;
+        SendState(atEnd ? BRLStateStopped : BRLStatePaused);
     }
     SendNotify(BRLNotifyDecodeFailed, 0);
     SendState(BRLStateError);
@@ -405,9 +409,10 @@ void CBRLPlayer::OnSeekBarDragged(int64_t ticks) {
 
 void CBRLPlayer::OnSeekBarReleased(int64_t ticks) {
     SetPosition(ticks);
-    SendState(BRLStateSeekReleased);
+    // 9 announces that playing resumes; a release while paused leaves the pause as it is.
     if (resumeAfterSeekBar_) {
         resumeAfterSeekBar_ = false;
+        SendState(BRLStateSeekReleased);
         Play();
     }
 }

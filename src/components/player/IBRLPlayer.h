@@ -6,9 +6,10 @@
 // Play states sent with event kDispIdPlayStateChange (one argument):
 //   2 playing started; 3 seeking while playing (followed by 2 once the new place shows);
 //   4 paused; 5 a movie was loaded and stands at its start; 6 stopped, or the end was reached;
-//   7 the movie was unloaded (Open with "" or a failed Open); 8 the movie could not be decoded;
-//   9 the seek bar was released (a press while playing sends 4 first, and playing resumes with 2
-//   after the 9).
+//   7 the movie was unloaded (Open with "" or a failed Open); 8 the movie could not be decoded
+//   (when that stops playing, 4 or, at the end, 6 comes first); 9 the seek bar was released by a
+//   press that paused playing (the press sent 4, and playing resumes with 2 after the 9); a
+//   release while paused sends nothing.
 // A state is sent only when it differs from the last one sent.
 // Event kDispIdPlayerNotify carries (kind, value), sent only after SetNotifications(1):
 //   kind 1: a movie was opened, value = its duration in milliseconds;

@@ -27,22 +27,23 @@ public:
     int64_t Now(const PlayStart& start) const {
         if (audioSerial_.load(std::memory_order_acquire) == start.serial && start.serial != 0) {
             // Runs on steadily from the last audio report, also after the audio has ended.
-            return audioTicks_.load(std::memory_order_relaxed) +
-                   (SteadyNowNs() - audioNs_.load(std::memory_order_relaxed)) / 100;
+            return (audioOffsetNs_.load(std::memory_order_relaxed) + SteadyNowNs()) / 100;
         }
         return start.baseTicks + (SteadyNowNs() - start.startNs) / 100;
     }
-    // Published by the audio worker of the play request with that serial.
-    void SetAudio(int64_t ticks, uint32_t serial) {
-        audioTicks_.store(ticks, std::memory_order_relaxed);
-        audioNs_.store(SteadyNowNs(), std::memory_order_relaxed);
+    // Published by the audio worker of the play request with that serial: the device has played
+    // up to `ticks` at steady time `atNs` (now by default). Ticks and time travel as one value
+    // (their difference), so a reader never pairs the ticks of one report with the time of
+    // another.
+    void SetAudio(int64_t ticks, uint32_t serial, int64_t atNs = SteadyNowNs()) {
+        audioOffsetNs_.store(ticks * 100 - atNs, std::memory_order_relaxed);
         audioSerial_.store(serial, std::memory_order_release);
     }
     void ClearAudio() { audioSerial_.store(0, std::memory_order_release); }
 
 private:
-    std::atomic<int64_t> audioTicks_{0};
-    std::atomic<int64_t> audioNs_{0};
+    // Movie time in nanoseconds minus steady time, while the audio leads.
+    std::atomic<int64_t> audioOffsetNs_{0};
     std::atomic<uint32_t> audioSerial_{0};
 };
 

@@ -1,15 +1,14 @@
 // Assembling a Brevio movie from clips: units, lossless samples, chapters and refusals.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "TestMovies.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
 #include "engine/MovieAssembler.h"
+#include "testmovies/AtomBytes.h"
+#include "testmovies/TestMovies.h"
 
-using namespace brevio::enginetest;
+using namespace brevio::testmovies;
 using namespace brevio::engine;
 namespace fs = std::filesystem;
 
@@ -17,32 +16,18 @@ namespace {
 
 std::string Output(const std::string& cmd) {
     std::string out;
-    RunCommand(cmd, &out);
+    RunShell(cmd, &out);
     return out;
-}
-
-std::vector<std::string> FrameHashes(const fs::path& p) {
-    std::vector<std::string> hashes;
-    std::istringstream in(
-        Output("ffmpeg -nostdin -v error -i " + Quote(p) + " -map 0:v -f framemd5 -"));
-    std::string line;
-    while (std::getline(in, line))
-        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
-    return hashes;
 }
 
 class EngineAssemblerFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir("assemble");
-        const double lengths[] = {1.0, 0.6, 1.5};
-        for (int i = 0; i < 3; ++i) {
-            MovieSpec spec;
-            spec.unitSeconds = {lengths[i]};
-            spec.brvu = false;
-            auto p = *dir_ / ("clip" + std::to_string(i) + ".mov");
-            ASSERT_TRUE(MakeMovie(spec, p));
-            clips_.push_back(p);
+        for (int frames : {30, 18, 45}) {
+            MovieOptions o = SmallMovie({frames});
+            o.plain = true;
+            clips_.push_back(MakeMovie(o));
         }
     }
     static void TearDownTestSuite() {
@@ -60,7 +45,7 @@ TEST_F(EngineAssemblerFixture, UnitsFromClips) {
     AssembleResult r = AssembleMovie(clips_, out, {});
     ASSERT_EQ(r.code, CREATEMOVFILE_OK) << r.error;
     std::string errors;
-    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null -", &errors), 0);
+    EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null -", &errors), 0);
     EXPECT_EQ(errors, "");
 
     CVarnoMovFile file(FileLocator{out});
@@ -75,15 +60,15 @@ TEST_F(EngineAssemblerFixture, UnitsFromClips) {
 
     // Frames and audio are the clips', unchanged and in order.
     std::vector<std::string> frames;
-    std::vector<uint8_t> audio;
+    std::vector<int16_t> audio;
     for (const auto& c : clips_) {
-        auto f = FrameHashes(c);
+        auto f = FrameMd5(c);
         frames.insert(frames.end(), f.begin(), f.end());
-        auto a = DecodePcmS16(c);
+        auto a = PcmS16(c);
         audio.insert(audio.end(), a.begin(), a.end());
     }
-    EXPECT_EQ(FrameHashes(out), frames);
-    EXPECT_TRUE(DecodePcmS16(out) == audio);
+    EXPECT_EQ(FrameMd5(out), frames);
+    EXPECT_TRUE(PcmS16(out) == audio);
 }
 
 TEST_F(EngineAssemblerFixture, ChapterMovie) {
@@ -111,12 +96,10 @@ TEST_F(EngineAssemblerFixture, Refusals) {
     fs::path out = *dir_ / "refused.mov";
     EXPECT_NE(AssembleMovie({}, out, {}).code, CREATEMOVFILE_OK);
     // A clip with another picture size.
-    MovieSpec other;
-    other.unitSeconds = {1.0};
-    other.brvu = false;
+    MovieOptions other = SmallMovie({30});
+    other.plain = true;
     other.width = 80;
-    ASSERT_TRUE(MakeMovie(other, *dir_ / "other.mov"));
-    AssembleResult r = AssembleMovie({clips_[0], *dir_ / "other.mov"}, out, {});
+    AssembleResult r = AssembleMovie({clips_[0], MakeMovie(other)}, out, {});
     EXPECT_EQ(r.code, CREATEMOVFILE_UNSUPPORTED);
     EXPECT_NE(r.error.find("clip 2"), std::string::npos) << r.error;
     EXPECT_FALSE(fs::exists(out));
@@ -134,18 +117,16 @@ TEST(EngineAssembler, AacClipsStayInStep) {
     TempDir dir("assemble");
     std::vector<fs::path> clips;
     for (int i = 0; i < 4; ++i) {
-        MovieSpec spec;
-        spec.unitSeconds = {1.0 + 0.1 * i};
-        spec.brvu = false;
-        spec.audio = MovieSpec::Audio::Aac;
-        clips.push_back(dir / ("c" + std::to_string(i) + ".mov"));
-        ASSERT_TRUE(MakeMovie(spec, clips.back()));
+        MovieOptions o = SmallMovie({30 + 3 * i});
+        o.plain = true;
+        o.audio = Audio::Aac;
+        clips.push_back(MakeMovie(o));
     }
     fs::path out = dir / "aac.mov";
     AssembleResult r = AssembleMovie(clips, out, {});
     ASSERT_EQ(r.code, CREATEMOVFILE_OK) << r.error;
     std::string errors;
-    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null -", &errors), 0);
+    EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null -", &errors), 0);
     EXPECT_EQ(errors, "");
     CVarnoMovFile file(FileLocator{out});
     CBrevioMovie movie(&file);

@@ -7,13 +7,14 @@
 #include <functional>
 #include <random>
 
-#include "SynthMovie.h"
-#include "TestMovies.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
+#include "testmovies/AtomBytes.h"
+#include "testmovies/SynthMovie.h"
+#include "testmovies/TestMovies.h"
 
-using namespace brevio::enginetest;
+using namespace brevio::testmovies;
 namespace fs = std::filesystem;
 
 namespace {
@@ -112,17 +113,12 @@ TEST(EngineMalformed, SynthVariantsAreRead) {
 }
 
 TEST(EngineMalformed, TruncatedRealMovieIsInvalidAtEveryLength) {
-    TempDir dir("malformed");
     for (bool faststart : {false, true}) {
-        MovieSpec spec;
-        spec.unitSeconds = {0.5, 0.5};
-        spec.faststart = faststart;
-        spec.width = 16;
-        spec.height = 16;
-        fs::path p = dir / "real.mov";
-        fs::remove(p);
-        ASSERT_TRUE(MakeMovie(spec, p));
-        const auto bytes = ReadFile(p);
+        MovieOptions o = SmallMovie({15, 15});
+        o.moovFirst = faststart;
+        o.width = 16;
+        o.height = 16;
+        const auto bytes = ReadFile(MakeMovie(o));
         size_t moov = FindAtomOffset(bytes, "moov");
         ASSERT_NE(moov, std::string::npos);
         Files f;

@@ -1,11 +1,12 @@
 // Reading real movies made by ffmpeg: tracks, sample tables, audio description, edit lists.
 #include <gtest/gtest.h>
 
-#include "TestMovies.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
+#include "testmovies/AtomBytes.h"
+#include "testmovies/TestMovies.h"
 
-using namespace brevio::enginetest;
+using namespace brevio::testmovies;
 using brevio::engine::FourCC;
 using brevio::engine::TrackKind;
 using brevio::engine::TrackSamples;
@@ -20,11 +21,8 @@ const TrackSamples* FindTrack(const brevio::engine::MovieSamples& s, TrackKind k
 }
 
 TEST(EngineReader, PcmMovieTracksAndSamples) {
-    TempDir dir("reader");
-    MovieSpec spec;
-    spec.unitSeconds = {1.0, 1.5};
-    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
-    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    const fs::path movie = MakeMovie(SmallMovie({30, 45}));
+    CVarnoMovFile file(FileLocator{movie});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     const auto& s = file.GetSamples();
     EXPECT_EQ(s.movieTimeScale, 1000u);
@@ -72,18 +70,17 @@ TEST(EngineReader, PcmMovieTracksAndSamples) {
     EXPECT_LT(a->samples.size(), 200u);
 
     // Sample bytes lie inside the file.
-    auto size = std::filesystem::file_size(dir / "m.mov");
+    auto size = std::filesystem::file_size(movie);
     for (const auto& t : s.tracks)
         for (const auto& r : t.samples) EXPECT_LE(r.offset + r.size, size);
 }
 
 TEST(EngineReader, AacMovieWithMoovFirst) {
-    TempDir dir("reader");
-    MovieSpec spec;
-    spec.audio = MovieSpec::Audio::Aac;
-    spec.faststart = true;
-    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
-    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    MovieOptions o = SmallMovie({60, 60, 60});
+    o.audio = Audio::Aac;
+    o.moovFirst = true;
+    const fs::path movie = MakeMovie(o);
+    CVarnoMovFile file(FileLocator{movie});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     const TrackSamples* a = FindTrack(file.GetSamples(), TrackKind::Audio);
     ASSERT_NE(a, nullptr);
@@ -98,33 +95,28 @@ TEST(EngineReader, AacMovieWithMoovFirst) {
     for (size_t i = 0; i + 1 < a->samples.size(); ++i) EXPECT_EQ(a->samples[i].duration, 1024u);
     EXPECT_EQ(a->editMediaTime, 1024);  // encoder priming
     // The first chunk follows the movie atom.
-    auto bytes = ReadFile(dir / "m.mov");
+    auto bytes = ReadFile(movie);
     EXPECT_GT(a->samples.front().offset, FindAtomOffset(bytes, "moov"));
 }
 
 TEST(EngineReader, ChapterMovieTitles) {
-    TempDir dir("reader");
-    MovieSpec spec;
-    spec.chapters = true;
-    spec.brvu = false;
-    spec.titles = {"Morning", "Über den Fluss", "晚上"};
-    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
-    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    MovieOptions o = SmallMovie({60, 60, 60});
+    o.chapters = true;
+    o.titles = {"Morning", "Über den Fluss", "晚上"};
+    CVarnoMovFile file(FileLocator{MakeMovie(o)});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     const CVarnoMovie* movie = file.GetVarnoMovie();
     ASSERT_NE(movie, nullptr);
     EXPECT_TRUE(movie->HasChapter());
     EXPECT_EQ(movie->GetChapterCount(), 3u);
-    EXPECT_EQ(movie->GetChapterTitles(), spec.titles);
+    EXPECT_EQ(movie->GetChapterTitles(), o.titles);
 }
 
 TEST(EngineReader, PlainMovieHasNoChapters) {
-    TempDir dir("reader");
-    MovieSpec spec;
-    spec.brvu = false;
-    spec.audio = MovieSpec::Audio::None;
-    ASSERT_TRUE(MakeMovie(spec, dir / "m.mov"));
-    CVarnoMovFile file(FileLocator(dir / "m.mov"));
+    MovieOptions o = SmallMovie({60, 60, 60});
+    o.plain = true;
+    o.audio = Audio::None;
+    CVarnoMovFile file(FileLocator{MakeMovie(o)});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     EXPECT_FALSE(file.GetVarnoMovie()->HasChapter());
     EXPECT_EQ(file.GetVarnoMovie()->GetChapterCount(), 0u);
@@ -155,10 +147,10 @@ TEST(EngineReader, UncompressedAudioDescriptions) {
         SCOPED_TRACE(c.codec);
         fs::path p = dir / (std::string(c.codec) + ".mov");
         std::string out;
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
-                             "sine=sample_rate=44100:duration=0.5 -ac 2 -c:a " +
-                                 std::string(c.codec) + " -f mov " + Quote(p),
-                             &out),
+        ASSERT_EQ(RunShell("ffmpeg -nostdin -v error -y -f lavfi -i "
+                           "sine=sample_rate=44100:duration=0.5 -ac 2 -c:a " +
+                               std::string(c.codec) + " -f mov " + Quote(p),
+                           &out),
                   0)
             << out;
         CVarnoMovFile file(FileLocator{p});

@@ -1,12 +1,13 @@
 // Shooting units from BRVU and from chapter tracks, their checks, and the editing state.
 #include <gtest/gtest.h>
 
-#include "TestMovies.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
+#include "testmovies/AtomBytes.h"
+#include "testmovies/TestMovies.h"
 
-using namespace brevio::enginetest;
+using namespace brevio::testmovies;
 
 namespace {
 
@@ -18,19 +19,13 @@ std::vector<unsigned> State(const CBrevioMovie& m) {
 
 class EngineUnitsFixture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempDir("units");
-        MovieSpec spec;
-        spec.unitSeconds = {1.0, 0.5, 1.5, 1.0, 2.0};
-        ASSERT_TRUE(MakeMovie(spec, *dir_ / "units.mov"));
-    }
-    static void TearDownTestSuite() { delete dir_; }
-    static TempDir* dir_;
+    static void SetUpTestSuite() { movie_ = MakeMovie(SmallMovie({30, 15, 45, 30, 60})); }
+    static std::filesystem::path movie_;
 };
-TempDir* EngineUnitsFixture::dir_ = nullptr;
+std::filesystem::path EngineUnitsFixture::movie_;
 
 TEST_F(EngineUnitsFixture, UnitsFromBrvu) {
-    CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
+    CVarnoMovFile file(FileLocator{movie_});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid()) << movie.GetError();
@@ -51,7 +46,7 @@ TEST_F(EngineUnitsFixture, UnitsFromBrvu) {
 }
 
 TEST_F(EngineUnitsFixture, RemoveAndRestoreUnits) {
-    CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
+    CVarnoMovFile file(FileLocator{movie_});
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid()) << movie.GetError();
     EXPECT_FALSE(movie.RemoveShootingUnit(5));
@@ -81,7 +76,7 @@ TEST_F(EngineUnitsFixture, RemoveAndRestoreUnits) {
 }
 
 TEST_F(EngineUnitsFixture, SetEditingStateRefusesBadStates) {
-    CVarnoMovFile file(FileLocator(*dir_ / "units.mov"));
+    CVarnoMovFile file(FileLocator{movie_});
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid());
     ASSERT_TRUE(movie.SetEditingState({1, 4}));
@@ -99,13 +94,13 @@ TEST_F(EngineUnitsFixture, SetEditingStateRefusesBadStates) {
 
 TEST(EngineUnits, ChapterMovie) {
     TempDir dir("units");
-    MovieSpec spec;
-    spec.unitSeconds = {1.0, 2.0, 1.5};
-    spec.chapters = true;
-    spec.brvu = true;  // both: the chapters count
-    spec.titles = {"a", "b", "c"};
-    ASSERT_TRUE(MakeMovie(spec, dir / "c.mov"));
-    CVarnoMovFile file(FileLocator(dir / "c.mov"));
+    MovieOptions o = SmallMovie({30, 60, 45});
+    o.chapters = true;
+    o.titles = {"a", "b", "c"};
+    // Both: the chapters count.
+    const auto movieFile = CopyMovie(MakeMovie(o), dir / "c.mov");
+    AddBrevioUnits(movieFile, {0, 500, 3500});
+    CVarnoMovFile file(FileLocator{movieFile});
     ASSERT_TRUE(file.IsValid()) << file.GetError();
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid()) << movie.GetError();
@@ -117,11 +112,11 @@ TEST(EngineUnits, ChapterMovie) {
 
 TEST(EngineUnits, NotBrevio) {
     TempDir dir("units");
-    MovieSpec spec;
-    spec.brvu = false;
-    ASSERT_TRUE(MakeMovie(spec, dir / "plain.mov"));
+    MovieOptions o = SmallMovie({60, 60, 60});
+    o.plain = true;
+    const auto plain = MakeMovie(o);
     {
-        CVarnoMovFile file(FileLocator(dir / "plain.mov"));
+        CVarnoMovFile file(FileLocator{plain});
         ASSERT_TRUE(file.IsValid());
         CBrevioMovie movie(&file);
         EXPECT_FALSE(movie.IsValid());
@@ -135,8 +130,8 @@ TEST(EngineUnits, NotBrevio) {
                                                     {0, 6000},       {0, 7000},       {0, 1000}};
     for (size_t i = 0; i < bad.size(); ++i) {
         auto p = dir / ("bad" + std::to_string(i) + ".mov");
-        std::filesystem::copy_file(dir / "plain.mov", p);
-        ASSERT_TRUE(AddBrvu(p, bad[i]));
+        CopyMovie(plain, p);
+        AddBrevioUnits(p, bad[i]);
         CVarnoMovFile file(FileLocator{p});
         ASSERT_TRUE(file.IsValid()) << file.GetError();
         CBrevioMovie movie(&file);

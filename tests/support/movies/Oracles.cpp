@@ -1,5 +1,6 @@
 #include "testmovies/Oracles.h"
 
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -20,8 +21,13 @@ std::vector<std::string> Lines(const std::string& text) {
 }  // namespace
 
 std::vector<std::string> FrameMd5Lines(const std::filesystem::path& movie) {
-    auto r = RunCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", movie.string(), "-map", "0:v:0",
-                         "-f", "framemd5", "-"});
+    return FrameMd5Lines(movie, "v:0");
+}
+
+std::vector<std::string> FrameMd5Lines(const std::filesystem::path& movie,
+                                       const std::string& stream) {
+    auto r = RunCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", movie.string(), "-map",
+                         "0:" + stream, "-f", "framemd5", "-"});
     std::vector<std::string> lines;
     if (r.exitCode != 0) return lines;
     for (auto& line : Lines(r.out))
@@ -31,13 +37,32 @@ std::vector<std::string> FrameMd5Lines(const std::filesystem::path& movie) {
 
 std::vector<std::string> FrameMd5(const std::filesystem::path& movie) {
     std::vector<std::string> hashes;
-    for (const auto& line : FrameMd5Lines(movie)) {
-        auto comma = line.rfind(',');
-        auto hash = line.substr(comma == std::string::npos ? 0 : comma + 1);
-        auto first = hash.find_first_not_of(' ');
-        hashes.push_back(first == std::string::npos ? hash : hash.substr(first));
-    }
+    for (const auto& frame : DecodedFrames(movie, "v:0")) hashes.push_back(frame.md5);
     return hashes;
+}
+
+std::vector<DecodedFrame> DecodedFrames(const std::filesystem::path& movie,
+                                        const std::string& stream) {
+    auto r = RunCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", movie.string(), "-map",
+                         "0:" + stream, "-f", "framemd5", "-"});
+    std::vector<DecodedFrame> frames;
+    if (r.exitCode != 0) return frames;
+    double timeBase = 0;
+    for (const auto& line : Lines(r.out)) {
+        int num = 0, den = 1;
+        if (std::sscanf(line.c_str(), "#tb 0: %d/%d", &num, &den) == 2 && den != 0)
+            timeBase = double(num) / den;
+        if (line[0] == '#') continue;
+        // stream, dts, pts, duration, size, hash
+        std::vector<std::string> fields;
+        std::stringstream in(line);
+        for (std::string f; std::getline(in, f, ',');) {
+            auto first = f.find_first_not_of(' ');
+            fields.push_back(first == std::string::npos ? f : f.substr(first));
+        }
+        if (fields.size() >= 6) frames.push_back({std::stod(fields[2]) * timeBase, fields[5]});
+    }
+    return frames;
 }
 
 std::string FfprobeErrors(const std::filesystem::path& movie) {

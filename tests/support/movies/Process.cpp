@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 extern char** environ;
@@ -91,6 +93,30 @@ std::string BrevioBinary() {
     const char* dir = std::getenv("BREVIO_BIN_DIR");
     // The build's own bin folder when the test environment does not name one.
     return std::string(dir && *dir ? dir : BREVIO_DEFAULT_BIN_DIR) + "/brevio";
+}
+
+int RunShell(const std::string& command, std::string* output) {
+    std::string cmd = command + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return -1;
+    std::array<char, 4096> buf;
+    std::string out;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+    int status = ::pclose(p);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quote(const std::filesystem::path& p) {
+    std::string s = "'";
+    for (char c : p.string()) {
+        if (c == '\'')
+            s += "'\\''";
+        else
+            s += c;
+    }
+    return s + "'";
 }
 
 }  // namespace brevio::testmovies

@@ -15,9 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int64_t kFrameNum = 1001;  // one frame lasts 1001/30000 s
-constexpr int64_t kFrameDen = 30000;
-
 std::vector<int> UnitStartFrames(const std::vector<int>& frames) {
     std::vector<int> starts;
     int at = 0;
@@ -88,8 +85,23 @@ std::string MovieOptions::Key() const {
     k << ";" << width << "x" << height << ";b" << bframes << ";a" << int(audio) << "/" << sampleRate
       << "/" << channels << ";j" << mjpeg << ";c" << chapters << ";f" << moovFirst << ";ts"
       << movieTimeScale << ";p" << plain;
+    // Options added later change the key only when used, so cached movies stay valid.
+    if (frameRate) k << ";r" << frameRate;
+    if (secondVideoGop) k << ";g2=" << secondVideoGop;
+    if (audioDelayMs) k << ";ad" << audioDelayMs;
     for (const auto& t : titles) k << ";t=" << t;
     return k.str();
+}
+
+MovieOptions SmallMovie(std::vector<int> unitFrames) {
+    MovieOptions o;
+    o.unitFrames = std::move(unitFrames);
+    o.width = 64;
+    o.height = 48;
+    o.bframes = true;
+    o.channels = 1;
+    o.frameRate = 30;
+    return o;
 }
 
 fs::path TestTmpRoot() {
@@ -112,9 +124,10 @@ TempDir::~TempDir() {
 
 std::vector<uint32_t> UnitStarts(const MovieOptions& options) {
     std::vector<uint32_t> starts;
+    const int64_t num = options.FrameNum(), den = options.FrameDen();
     for (int frame : UnitStartFrames(options.Frames())) {
-        int64_t scaled = frame * kFrameNum * options.movieTimeScale;
-        starts.push_back(uint32_t((scaled + kFrameDen / 2) / kFrameDen));
+        int64_t scaled = frame * num * options.movieTimeScale;
+        starts.push_back(uint32_t((scaled + den / 2) / den));
     }
     return starts;
 }
@@ -129,6 +142,7 @@ fs::path MakeMovie(const MovieOptions& options) {
     const auto frames = options.Frames();
     if (frames.empty()) throw std::invalid_argument("a movie needs at least one unit");
     return Cached(options.Key(), [&](const fs::path& out) {
+        const int64_t frameNum = options.FrameNum(), frameDen = options.FrameDen();
         const auto startFrames = UnitStartFrames(frames);
         int64_t totalFrames = 0;
         for (int f : frames) totalFrames += f;
@@ -137,14 +151,18 @@ fs::path MakeMovie(const MovieOptions& options) {
         std::vector<int64_t> frameStarts(startFrames.begin(), startFrames.end());
         std::vector<int64_t> sampleStarts;
         for (int64_t f : frameStarts)
-            sampleStarts.push_back(f * kFrameNum * options.sampleRate / kFrameDen);
-        const int64_t totalSamples = totalFrames * kFrameNum * options.sampleRate / kFrameDen;
+            sampleStarts.push_back(f * frameNum * options.sampleRate / frameDen);
+        const int64_t delaySamples = int64_t(options.audioDelayMs) * options.sampleRate / 1000;
+        const int64_t totalSamples =
+            totalFrames * frameNum * options.sampleRate / frameDen - delaySamples;
         const bool sampleUniform =
-            uniform && (int64_t(frames[0]) * kFrameNum * options.sampleRate) % kFrameDen == 0;
+            uniform && (int64_t(frames[0]) * frameNum * options.sampleRate) % frameDen == 0;
 
         const std::string size =
             std::to_string(options.width) + "x" + std::to_string(options.height);
-        std::string video = "testsrc2=s=" + size + ":r=30000/1001,hue=h='(" +
+        const std::string rate =
+            options.frameRate > 0 ? std::to_string(options.frameRate) : std::string("30000/1001");
+        std::string video = "testsrc2=s=" + size + ":r=" + rate + ",hue=h='(" +
                             UnitIndexExpr(frameStarts, uniform) +
                             ")*47',trim=end_frame=" + std::to_string(totalFrames);
         std::vector<std::string> args = {"ffmpeg", "-nostdin", "-v", "error", "-y",
@@ -154,6 +172,9 @@ fs::path MakeMovie(const MovieOptions& options) {
             std::string expr = "0.5*sin(2*PI*" + pitch + "*t)";
             std::string all = expr;
             for (int c = 1; c < options.channels; ++c) all += "|" + expr;
+            if (options.audioDelayMs)
+                args.insert(args.end(),
+                            {"-itsoffset", std::to_string(options.audioDelayMs) + "ms"});
             args.insert(args.end(),
                         {"-f", "lavfi", "-i",
                          "aevalsrc='" + all + "':s=" + std::to_string(options.sampleRate) +
@@ -166,13 +187,14 @@ fs::path MakeMovie(const MovieOptions& options) {
             for (size_t i = 0; i < frames.size(); ++i) {
                 std::string title = i < options.titles.size() ? options.titles[i]
                                                               : "Chapter " + std::to_string(i + 1);
-                m << "[CHAPTER]\nTIMEBASE=1/30000\nSTART=" << frameStarts[i] * kFrameNum
-                  << "\nEND=" << (frameStarts[i] + frames[i]) * kFrameNum << "\ntitle=" << title
+                m << "[CHAPTER]\nTIMEBASE=1/" << frameDen << "\nSTART=" << frameStarts[i] * frameNum
+                  << "\nEND=" << (frameStarts[i] + frames[i]) * frameNum << "\ntitle=" << title
                   << "\n";
             }
             args.insert(args.end(), {"-i", meta.string()});
         }
         args.insert(args.end(), {"-map", "0:v"});
+        if (options.secondVideoGop > 0) args.insert(args.end(), {"-map", "0:v"});
         if (options.audio != Audio::None) args.insert(args.end(), {"-map", "1:a"});
         if (options.chapters)
             args.insert(args.end(), {"-map_chapters", options.audio != Audio::None ? "2" : "1"});
@@ -188,9 +210,12 @@ fs::path MakeMovie(const MovieOptions& options) {
                 for (size_t i = 0; i < frameStarts.size(); ++i)
                     keys += (i ? "+" : "") + std::string("eq(n,") + std::to_string(frameStarts[i]) +
                             ")";
-            args.insert(args.end(),
-                        {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-bf",
-                         options.bframes ? "2" : "0", "-g", "100000", "-force_key_frames", keys});
+            args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                                     "yuv420p", "-bf", options.bframes ? "2" : "0", "-g:v:0",
+                                     "100000", "-force_key_frames:v:0", keys});
+            if (options.secondVideoGop > 0)
+                args.insert(args.end(), {"-g:v:1", std::to_string(options.secondVideoGop),
+                                         "-sc_threshold:v:1", "0"});
         }
         if (options.audio == Audio::Pcm) args.insert(args.end(), {"-c:a", "pcm_s16le"});
         if (options.audio == Audio::Aac) args.insert(args.end(), {"-c:a", "aac", "-b:a", "128k"});
@@ -204,7 +229,8 @@ fs::path MakeMovie(const MovieOptions& options) {
 
 fs::path MakeMovieWithBrevio(const MovieOptions& options) {
     if (!options.unitFrames.empty() || options.moovFirst || options.plain ||
-        options.movieTimeScale != 1000)
+        options.movieTimeScale != 1000 || options.frameRate || options.secondVideoGop ||
+        options.audioDelayMs)
         throw std::invalid_argument("option not supported by brevio make");
     const std::string binary = BrevioBinary();
     struct stat st {};
@@ -214,7 +240,8 @@ fs::path MakeMovieWithBrevio(const MovieOptions& options) {
     return Cached(key, [&](const fs::path& out) {
         std::ostringstream seconds;
         seconds.precision(12);
-        seconds << double(options.framesPerUnit) * kFrameNum / kFrameDen;
+        seconds << double(options.framesPerUnit) * double(options.FrameNum()) /
+                       double(options.FrameDen());
         std::vector<std::string> args = {
             binary,
             "make",

@@ -15,6 +15,15 @@ constexpr uint64_t kLongest = uint64_t(1) << 44;
 
 }  // namespace
 
+// Whether an edit of media time `mediaTime` (-1: empty) shows what follows `last`: then both are
+// one stretch, cut as one (an edit list split at a point shows the same as without the split).
+bool TrackTimeline::Continues(const TimelineSegment& last, int64_t mediaTime) const {
+    if (last.Empty() || mediaTime < 0) return last.Empty() && mediaTime < 0;
+    const int64_t end =
+        last.mediaStart + Rescale(last.movieEnd - last.movieStart, movieScale_, mediaScale_);
+    return std::llabs(end - mediaTime) <= 1;
+}
+
 TrackTimeline::TrackTimeline(const TrackModel& track, uint32_t movieTimeScale)
     : movieScale_(movieTimeScale), mediaScale_(track.mediaTimeScale) {
     if (!track.hasEdits) {
@@ -26,7 +35,7 @@ TrackTimeline::TrackTimeline(const TrackModel& track, uint32_t movieTimeScale)
     for (const EditEntry& e : track.edits) {
         const int64_t length = int64_t(std::min(e.segmentDuration, kLongest));
         if (length == 0) continue;
-        if (e.mediaTime < 0 && !segments_.empty() && segments_.back().Empty())
+        if (!segments_.empty() && Continues(segments_.back(), e.mediaTime))
             segments_.back().movieEnd += length;
         else
             segments_.push_back(

@@ -42,6 +42,8 @@ public:
     const std::vector<TimelineSegment>& Segments() const { return segments_; }
 
 private:
+    bool Continues(const TimelineSegment& last, int64_t mediaTime) const;
+
     uint32_t movieScale_;
     uint32_t mediaScale_;
     std::vector<TimelineSegment> segments_;

@@ -12,6 +12,17 @@ namespace brevio::testmovies {
 std::vector<std::string> FrameMd5(const std::filesystem::path& movie);
 // The full framemd5 lines (stream, dts, pts, duration, size, hash) of the first video stream.
 std::vector<std::string> FrameMd5Lines(const std::filesystem::path& movie);
+// The same of the stream `stream` ("v:1": the second video stream).
+std::vector<std::string> FrameMd5Lines(const std::filesystem::path& movie,
+                                       const std::string& stream);
+
+struct DecodedFrame {
+    double time = 0;  // presentation time in seconds
+    std::string md5;
+};
+// Every decoded frame of a video stream ("v:0", "v:1") in presentation order.
+std::vector<DecodedFrame> DecodedFrames(const std::filesystem::path& movie,
+                                        const std::string& stream);
 
 // The error text of `ffprobe -v error` on the file plus that of decoding every stream with
 // `ffmpeg -v error -f null`; empty when both are clean.

@@ -37,11 +37,27 @@ struct MovieOptions {
     int movieTimeScale = 1000;  // mvhd time scale
     // Neither BRVU nor chapters: a plain QuickTime movie (not a Brevio movie).
     bool plain = false;
+    // Whole frames per second instead of 30000/1001 (unit lengths stay counted in frames).
+    int frameRate = 0;
+    // A second H.264 track of the same picture with a key frame every `secondVideoGop` frames
+    // and none forced at the unit starts; 0: none.
+    int secondVideoGop = 0;
+    // The sound starts this many milliseconds after the picture (an empty edit before it) and
+    // ends with it.
+    int audioDelayMs = 0;
+
+    // Seconds of one frame as a fraction.
+    int64_t FrameNum() const { return frameRate > 0 ? 1 : 1001; }
+    int64_t FrameDen() const { return frameRate > 0 ? frameRate : 30000; }
 
     std::vector<int> Frames() const;
     // A short text naming every option, used as the cache key.
     std::string Key() const;
 };
+
+// A small movie for engine tests: 64 × 48 H.264 with B-frames at 30 frames a second and mono
+// 48 kHz PCM, units of the given numbers of frames (30 frames: one second).
+MovieOptions SmallMovie(std::vector<int> unitFrames);
 
 // $BREVIO_TEST_TMP, or the build's test-tmp folder when unset.
 std::filesystem::path TestTmpRoot();
@@ -78,5 +94,13 @@ std::filesystem::path CopyMovie(const std::filesystem::path& source,
 // Adds a BRVU atom with the given starts to moov/udta of an existing QuickTime file in place,
 // shifting chunk offsets when the movie atom precedes media data. Throws std::runtime_error.
 void AddBrevioUnits(const std::filesystem::path& file, const std::vector<uint32_t>& starts);
+
+// Splits every media edit of every track that spans `movieTime` (movie time scale) into two
+// edits that show the same media, in place. Throws std::runtime_error.
+void SplitMediaEdits(const std::filesystem::path& file, uint32_t movieTime);
+
+// Gives every track of handler `handler` ("vide", "soun") a second sample description, a copy of
+// its first, used by the chunks from the middle on, in place. Throws std::runtime_error.
+void UseSecondSampleDescription(const std::filesystem::path& file, const std::string& handler);
 
 }  // namespace brevio::testmovies

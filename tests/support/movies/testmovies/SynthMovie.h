@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace brevio::enginetest {
+namespace brevio::testmovies {
 
 struct SynthOptions {
     uint32_t frames = 10;
@@ -30,4 +30,4 @@ std::vector<uint8_t> BuildSynthMovie(const SynthOptions& options);
 // Writes the movie; a gap becomes a hole in a sparse file, so files past 4 GB cost little disk.
 void WriteSynthMovie(const std::filesystem::path& path, const SynthOptions& options);
 
-}  // namespace brevio::enginetest
+}  // namespace brevio::testmovies

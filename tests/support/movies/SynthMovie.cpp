@@ -1,10 +1,10 @@
-#include "SynthMovie.h"
+#include "testmovies/SynthMovie.h"
 
 #include <fstream>
 
-#include "TestMovies.h"
+#include "testmovies/AtomBytes.h"
 
-namespace brevio::enginetest {
+namespace brevio::testmovies {
 
 namespace {
 
@@ -195,4 +195,4 @@ void WriteSynthMovie(const std::filesystem::path& path, const SynthOptions& o) {
     f.write(reinterpret_cast<const char*>(b.data() + at), std::streamsize(b.size() - at));
 }
 
-}  // namespace brevio::enginetest
+}  // namespace brevio::testmovies

@@ -3,6 +3,8 @@
 
 #include <QCryptographicHash>
 #include <QImage>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "MediaReference.h"
@@ -150,6 +152,43 @@ TEST(FrameSource, MotionJpegGivesTheStoredJpeg) {
             .toHex();
     EXPECT_EQ(md5.toStdString(), packets[19]);
     EXPECT_NE(md5.toStdString(), packets[20]);
+}
+
+// Turns the Huffman tables (DHT) of every JPEG image in the file into comments of the same size,
+// as Motion JPEG cameras leave them out; returns how many were turned.
+int StripHuffmanTables(const std::filesystem::path& movie) {
+    std::fstream file(movie, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto at = [&](size_t i) { return static_cast<uint8_t>(b[i]); };
+    int turned = 0;
+    for (size_t i = 0; i + 3 < b.size(); ++i) {
+        if (at(i) != 0xFF || at(i + 1) != 0xD8 || at(i + 2) != 0xFF) continue;
+        for (size_t pos = i + 2; pos + 4 <= b.size() && at(pos) == 0xFF && at(pos + 1) != 0xDA;) {
+            if (at(pos + 1) == 0xC4) {
+                b[pos + 1] = static_cast<char>(0xFE);
+                ++turned;
+            }
+            pos += 2 + ((static_cast<size_t>(at(pos + 2)) << 8) | at(pos + 3));
+        }
+    }
+    file.seekp(0);
+    file.write(b.data(), static_cast<std::streamsize>(b.size()));
+    return turned;
+}
+
+TEST(FrameSource, MotionJpegWithoutHuffmanTablesIsDecoded) {
+    tm::TempDir dir("nodht");
+    const auto movie = dir / "nodht.mov";
+    const auto made = tm::RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                      "testsrc=size=320x240:rate=30", "-t", "0.5", "-c:v", "mjpeg",
+                                      "-huffman", "default", "-q:v", "3", movie.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    ASSERT_GE(StripHuffmanTables(movie), 15);
+    CFrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
+    const QImage image = FrameImage(source, 7 * 333'334 + 10);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GE(Psnr(image, FfmpegFrameRgb(movie, 7, 320, 240)), 35.0);
 }
 
 TEST(FrameSource, RefusesBadRequests) {

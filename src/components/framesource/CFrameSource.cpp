@@ -20,8 +20,39 @@ private:
     std::shared_ptr<const std::vector<uint8_t>> bytes_;
 };
 
-bool LooksLikeJpeg(const std::vector<uint8_t>& b) {
-    return b.size() >= 4 && b[0] == 0xFF && b[1] == 0xD8;
+// True when the sample is one whole JPEG image with its own Huffman tables: what an ordinary JPEG
+// reader (Qt's) takes. Motion JPEG may leave the tables out (the decoder then uses the standard
+// ones) or store a frame as two field images one after the other; such samples are decoded here.
+bool IsPlainJpeg(const std::vector<uint8_t>& b) {
+    const size_t size = b.size();
+    if (size < 4 || b[0] != 0xFF || b[1] != 0xD8) return false;
+    size_t pos = 2;
+    bool tables = false;
+    for (;;) {
+        while (pos + 1 < size && b[pos] == 0xFF && b[pos + 1] == 0xFF) ++pos;  // fill bytes
+        if (pos + 4 > size || b[pos] != 0xFF) return false;
+        const uint8_t marker = b[pos + 1];
+        if (marker == 0xD8 || marker == 0xD9) return false;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        const size_t length = (static_cast<size_t>(b[pos + 2]) << 8) | b[pos + 3];
+        if (marker == 0xC4) tables = true;
+        pos += 2 + length;
+        if (marker == 0xDA) break;  // the scan follows its header
+    }
+    if (!tables) return false;
+    // The entropy-coded data holds no FF D9 (a data byte FF is followed by 00 or a restart
+    // marker): the first one ends the image, and no second image may follow.
+    for (; pos + 1 < size; ++pos) {
+        if (b[pos] == 0xFF && b[pos + 1] == 0xD9) break;
+    }
+    if (pos + 1 >= size) return false;
+    for (pos += 2; pos + 1 < size; ++pos) {
+        if (b[pos] == 0xFF && b[pos + 1] == 0xD8) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -50,10 +81,11 @@ HRESULT CFrameSource::GetFrame(int64_t position, int32_t flags,
     // The image buffer of the previous frame is reused once nobody holds that frame any more:
     // a full-size bitmap is megabytes, and fresh memory costs a page fault per page.
     if (!buffer_ || buffer_.use_count() > 1) buffer_ = std::make_shared<std::vector<uint8_t>>();
-    if (decoder_->CodecId() == AV_CODEC_ID_MJPEG) {
-        // A Motion JPEG sample is a JPEG image already: hand it out undecoded.
-        if (!decoder_->ReadFrameBytes(index, *buffer_) || !LooksLikeJpeg(*buffer_)) return E_FAIL;
-    } else {
+    // A Motion JPEG sample that is a plain JPEG image is handed out undecoded; every other frame
+    // is decoded and handed out as a bitmap.
+    const bool stored = decoder_->CodecId() == AV_CODEC_ID_MJPEG &&
+                        decoder_->ReadFrameBytes(index, *buffer_) && IsPlainJpeg(*buffer_);
+    if (!stored) {
         const AVFrame* decoded = decoder_->DecodeFrame(index);
         if (decoded == nullptr || !framesource::EncodeBmp(decoded, scaler_, *buffer_)) {
             return E_FAIL;

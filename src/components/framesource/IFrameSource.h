@@ -21,7 +21,8 @@ inline constexpr int32_t kFrameSourceFrameShown = 0;
 class IFrameData {
 public:
     virtual ~IFrameData() = default;
-    // One complete encoded image (BMP for decoded frames, the stored JPEG for Motion JPEG).
+    // One complete encoded image: the stored JPEG of a Motion JPEG sample that is one plain JPEG
+    // image with its Huffman tables, else the decoded frame as a BMP.
     virtual HRESULT GetImageBytes(std::vector<uint8_t>* bytes) = 0;
 };
 

@@ -303,6 +303,26 @@ TEST_F(StripView, FramesThatCannotBeReadLeaveTheStripBusyAndRefuseInput) {
     EXPECT_TRUE(f_.WaitIdle());
 }
 
+// A frame source that opens every movie but hands out no frame.
+class NoFrames : public IFrameSource {
+public:
+    HRESULT Open(const QString&, int32_t) override { return S_OK; }
+    HRESULT GetFrame(int64_t, int32_t, std::unique_ptr<IFrameData>*) override { return E_FAIL; }
+};
+
+TEST_F(StripView, AThumbnailThatCannotBeMadeEmptiesTheStrip) {
+    ComponentRegistry::Instance().Register(kFrameSourceName, [](std::unique_ptr<IComponent>& out) {
+        out = std::make_unique<NoFrames>();
+        return S_OK;
+    });
+    CThumbnailWnd& view = *f_.view;
+    ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
+    EXPECT_EQ(view.GetSceneCount(), 16);
+    EXPECT_TRUE(WaitUntil([&] { return view.GetSceneCount() == 0; }));
+    RegisterFrameSourceComponent();
+    EXPECT_FALSE(view.HasSelection());
+}
+
 TEST_F(StripView, AFailureReportOfAnEarlierRunDoesNotEmptyTheStrip) {
     CThumbnailWnd& view = *f_.view;
     ASSERT_EQ(view.ShowScenesAt(50 * kUnit), S_OK);

@@ -356,7 +356,10 @@ TEST(EngineWriter, ChapterMovieKeepsRemainingChapters) {
     MovieOptions o = SmallMovie({30, 60, 30, 45});
     o.chapters = true;
     o.titles = {"one", "two", "three", "four"};
-    CVarnoMovFile file(FileLocator{MakeMovie(o)});
+    // A unit table of its own besides the chapters (0, 1, 3 and 4 s).
+    const fs::path source = CopyMovie(MakeMovie(o), dir / "chapters.mov");
+    AddBrevioUnits(source, {0, 500, 2000, 3000});
+    CVarnoMovFile file(FileLocator{source});
     CBrevioMovie movie(&file);
     ASSERT_TRUE(movie.IsValid()) << movie.GetError();
     ASSERT_TRUE(movie.SetEditingState({0, 2, 3}));
@@ -364,6 +367,17 @@ TEST(EngineWriter, ChapterMovieKeepsRemainingChapters) {
     fs::path out = dir / "cut.mov";
     ASSERT_EQ(editor.CreateNewMovFile(FileLocator{out}, &movie), CREATEMOVFILE_OK);
     ExpectCleanDecode(out);
+    // The unit table keeps its own units, moved with the chapters they lie in.
+    const auto bytes = ReadFile(out);
+    const size_t brvu = FindAtomOffset(bytes, "BRVU");
+    ASSERT_NE(brvu, std::string::npos);
+    auto word = [&](size_t at) {
+        return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+               uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
+    std::vector<uint32_t> units;
+    for (uint32_t i = 0; i < word(brvu + 12); ++i) units.push_back(word(brvu + 16 + 4 * i));
+    EXPECT_EQ(units, (std::vector<uint32_t>{0, 500, 1000}));
     CVarnoMovFile again(FileLocator{out});
     ASSERT_TRUE(again.IsValid()) << again.GetError();
     ASSERT_TRUE(again.GetVarnoMovie()->HasChapter());

@@ -337,6 +337,12 @@ void CThumbnailWnd::ScrollToScenes(bool resetSize, int p) {
     InvalidateClient();
 }
 
+void CThumbnailWnd::ClearSelection() {
+    cache_.ClearSelection();
+    hasSelection_ = false;
+    if (IsWindow()) InvalidateClient();
+}
+
 void CThumbnailWnd::ResetStrip() {
     StopWorker();
     cache_.ClearSelection();

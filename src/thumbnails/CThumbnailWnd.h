@@ -88,6 +88,8 @@ public:
     HRESULT UndoEdit();
     HRESULT RedoEdit();
     QString GetReferenceMoviePath() const { return refMovie_.GetPath(); }
+    // Unselects the run: no scene is selected and nothing can be cut until the next selection.
+    void ClearSelection();
     // Stops the worker and empties the strip.
     void ResetStrip();
     // Closes the document (after stopping the worker) and empties the strip.

@@ -192,6 +192,11 @@ TEST_F(StripView, ClicksSelectInTheHitBandOnlyAndNotWhileBusy) {
     EXPECT_EQ(Units(), Range(5, 12));
     Click(2 * 68 + 20, 8);
     EXPECT_EQ(Units(), Range(2, 9));
+    view.ClearSelection();
+    EXPECT_EQ(Units(), std::vector<int>{});
+    EXPECT_EQ(view.CutSelection(), S_FALSE);
+    Click(7 * 68 + 20, 30);  // no run any more: the clicked scene starts the new one
+    EXPECT_EQ(Units(), Range(7, 14));
 }
 
 TEST_F(StripView, KeysAreConsumedDeleteAsksTheParentToCut) {

@@ -49,6 +49,14 @@ private:
 
 }  // namespace
 
+WindowHandle ParentHandle(const QWidget* window) {
+    if (window == nullptr) return {};
+    if (const auto* parent = dynamic_cast<const WindowObject*>(window->parentWidget())) {
+        return parent->Handle();
+    }
+    return {};
+}
+
 void WatchComboPopup(QComboBox* combo, QObject* context,
                      std::function<void(uint16_t code)> notify) {
     if (combo != nullptr) new ComboPopupWatcher(combo, context, std::move(notify));

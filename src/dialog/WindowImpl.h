@@ -42,7 +42,11 @@ class WindowObject {
 public:
     virtual ~WindowObject() = default;
     virtual void DestroyWindow() = 0;
+    virtual const WindowHandle& Handle() const = 0;
 };
+
+// The handle of `window`'s parent when that is a window object (GetParent); null otherwise.
+WindowHandle ParentHandle(const QWidget* window);
 
 // Destroys the window objects among `parent`'s descendants, stopping at each window object (it
 // destroys its own children).
@@ -93,7 +97,7 @@ public:
     }
 
     // A copy of the handle for other objects and threads; null before the window is created.
-    const WindowHandle& Handle() const { return handle_; }
+    const WindowHandle& Handle() const override { return handle_; }
     // "The window exists": created and not yet destroyed.
     bool IsWindow() const { return created_; }
     bool PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) const {
@@ -182,8 +186,9 @@ protected:
         WindowMessageEvent::AcquirePosted();
         if (event->type() >= QEvent::User) {
             if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-                // Only messages posted to this window, not to an earlier one of the object.
-                if (created_ && handle_.Owns(*message)) {
+                // Only messages posted to this window, not to an earlier one of the object (a
+                // message posted straight to the QObject, without a handle, counts as this one's).
+                if (created_ && (message->window() == 0 || handle_.Owns(*message))) {
                     SendMessage(message->message(), message->wParam(), message->lParam());
                 }
                 return true;

@@ -459,13 +459,16 @@ Result<OutputMovie> PlanEditedMovie(const CVarnoMovFile::Impl& file,
 
         const TrackTimeline timeline(tm, scale);
         EditListBuilder edits(scale, tm.mediaTimeScale);
+        // Media past the last sample shows nothing (a track shorter than its edit says).
+        const int64_t mediaEnd =
+            ts.samples.empty() ? 0 : ts.samples.back().decodeTime + ts.samples.back().duration;
         for (const Run& run : runs) {
             const std::vector<TimelinePiece> pieces = timeline.Pieces(run.begin, run.end);
             for (const TimelinePiece& piece : pieces) {
                 const int64_t at = run.outStart + (piece.movieStart - run.begin);
                 const int64_t length =
                     piece.movieEnd == kOpenEnd ? kOpenEnd : piece.movieEnd - piece.movieStart;
-                if (piece.Empty())
+                if (piece.Empty() || piece.mediaStart >= mediaEnd)
                     edits.Empty(at, length == kOpenEnd ? 0 : length);
                 else
                     cutter->Add(piece, at, length, run.end == kOpenEnd && &piece == &pieces.back(),

@@ -1,3 +1,4 @@
+// Sample tables kept compact: the list answers as the tables say, in order and at random.
 // Opening within bounded memory: tables of tens of millions of samples open in proportion to
 // the movie atom, absurd sample counts are refused, and running out of memory is reported as
 // such, up to the edit document's result. Each case runs in a child process under an address-space
@@ -11,6 +12,8 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
+using brevio::engine::SampleList;
+using brevio::engine::SampleRef;
+using brevio::testmovies::Audio;
+using brevio::testmovies::MakeMovie;
+using brevio::testmovies::MovieOptions;
+using brevio::testmovies::RunCommand;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
@@ -218,6 +227,54 @@ TEST(EngineMemory, RunningOutOfMemoryIsReportedAsSuch) {
               7);
     // With room enough the same file opens.
     EXPECT_EQ(RunWithinBudget(128 * MB, [&] { return OpenResult(path); }), 0);
+}
+
+// The compact list answers what ffprobe reads from the same tables (byte position, size, key
+// frame of every video packet in decode order), and random access past the stored positions
+// answers what walking in order does.
+TEST(EngineSampleList, AnswersAsTheTablesSayInOrderAndAtRandom) {
+    MovieOptions options;
+    options.units = 4;
+    options.bframes = true;
+    options.audio = Audio::Aac;
+    const fs::path movie = MakeMovie(options);
+    auto probe = RunCommand({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                             "packet=pos,size,flags", "-of", "csv=p=0", movie.string()});
+    ASSERT_EQ(probe.exitCode, 0) << probe.err;
+    std::vector<std::string> expected;
+    std::istringstream lines(probe.out);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty())
+            expected.push_back(line.substr(0, line.find(',', line.find(',') + 1)) +
+                               (line.find('K') != std::string::npos ? ",K" : ","));
+
+    CVarnoMovFile file{FileLocator(movie)};
+    ASSERT_TRUE(file.IsValid()) << file.GetError();
+    for (const auto& track : file.GetSamples().tracks) {
+        const SampleList& list = track.samples;
+        std::vector<SampleRef> walked(list.begin(), list.end());
+        ASSERT_EQ(walked.size(), list.size());
+        if (track.kind == brevio::engine::TrackKind::Video) {
+            std::vector<std::string> got;
+            for (const SampleRef& s : walked)
+                got.push_back(std::to_string(s.size) + "," + std::to_string(s.offset) +
+                              (s.sync ? ",K" : ","));
+            EXPECT_EQ(got, expected);
+        }
+        std::mt19937 random(7);
+        for (int k = 0; k < 2000 && !walked.empty(); ++k) {
+            const size_t i = random() % walked.size();
+            const SampleRef a = list[i], b = *(list.begin() + std::ptrdiff_t(i)), &w = walked[i];
+            for (const SampleRef& r : {a, b}) {
+                ASSERT_EQ(r.offset, w.offset) << "sample " << i;
+                ASSERT_EQ(r.size, w.size) << "sample " << i;
+                ASSERT_EQ(r.decodeTime, w.decodeTime) << "sample " << i;
+                ASSERT_EQ(r.duration, w.duration) << "sample " << i;
+                ASSERT_EQ(r.compositionOffset, w.compositionOffset) << "sample " << i;
+                ASSERT_EQ(r.sync, w.sync) << "sample " << i;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "engine/impl/EditPlan.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "engine/impl/BrevioUnits.h"
 #include "engine/impl/FileImpl.h"
@@ -20,7 +23,7 @@ namespace brevio::engine {
 
 namespace {
 
-using Samples = decltype(TrackSamples{}.samples);
+using Samples = SampleList;
 constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
 
 // Consecutive kept units: where they lie in the source and where they go.

@@ -18,11 +18,7 @@ namespace {
 
 constexpr uint32_t kCaptionStringId = 128;
 constexpr uint32_t kFileChangedStringId = 155;
-constexpr int32_t kStatePlaying = 2;
-constexpr int32_t kStateSeeking = 3;
-constexpr int32_t kStatePaused = 4;
-constexpr int32_t kStateStopped = 6;
-constexpr int32_t kStateSeekReleased = 9;
+// ControlPlayback's codes.
 constexpr int32_t kPlay = 2;
 constexpr int32_t kPause = 4;
 constexpr int32_t kStop = 6;
@@ -250,7 +246,7 @@ HRESULT CPreviewContainer::ControlPlayback(int32_t code) {
         case kStop:
             return playback_->Stop();
         case kPlayUnlessPaused:
-            if (playState_ == kStatePaused) return 1;
+            if (playState_ == BRLStatePaused) return 1;
             return playback_->Play();
         default:
             return 1;
@@ -264,7 +260,7 @@ HRESULT CPreviewContainer::SetPosition(int64_t ticks, bool notify) {
         return hr;
     };
     HRESULT hr = S_OK;
-    if (playState_ != kStatePaused) {
+    if (playState_ != BRLStatePaused) {
         hr = ControlPlayback(kPause);
         if (FAILED(hr)) return fail(hr);
     }
@@ -293,7 +289,7 @@ HRESULT CPreviewContainer::ReportPosition() {
 
 void CPreviewContainer::OnPlayStateChange(int32_t state) {
     switch (state) {
-        case kStatePlaying:
+        case BRLStatePlaying:
             KillTimer(kReportTimerId);
             if (sink_ != nullptr) sink_->OnPlaybackStarted();
             KillTimer(kKeepTickerTimerId);  // keep ticker keeps its value
@@ -302,20 +298,20 @@ void CPreviewContainer::OnPlayStateChange(int32_t state) {
                 StartTicker();
             }
             break;
-        case kStateSeeking:
-            if (playState_ == kStatePlaying) return;
+        case BRLStateSeeking:
+            if (playState_ == BRLStatePlaying) return;
             break;
-        case kStatePaused:
+        case BRLStatePaused:
             if (ClickTest()) {
                 // A pause by a press on the seek bar: the ticker follows the drag, no report.
-                playState_ = kStatePaused;
+                playState_ = BRLStatePaused;
                 return;
             }
-            if (sink_ != nullptr && playState_ == kStatePlaying) ReportPosition();
+            if (sink_ != nullptr && playState_ == BRLStatePlaying) ReportPosition();
             SetTimer(kReportTimerId, kReportIntervalMs);
             StopStep();
             break;
-        case kStateStopped:
+        case BRLStateStopped:
             KillTimer(kReportTimerId);
             if (sink_ != nullptr) {
                 ReportPosition();
@@ -323,7 +319,7 @@ void CPreviewContainer::OnPlayStateChange(int32_t state) {
             }
             StopStep();
             break;
-        case kStateSeekReleased:
+        case BRLStateSeekReleased:
             keepTicker_ = true;
             if (ticker_ != nullptr) SetTimer(kKeepTickerTimerId, kKeepTickerMs);
             break;
@@ -336,7 +332,7 @@ void CPreviewContainer::OnPlayStateChange(int32_t state) {
 void CPreviewContainer::OnPlayerNotify(int32_t /*a*/, int32_t /*b*/) {}
 
 bool CPreviewContainer::ClickTest() const {
-    if (playState_ != kStatePlaying) return false;
+    if (playState_ != BRLStatePlaying) return false;
     if (!rect().contains(clickPoint_)) return false;
     // The window under the press: the pane is never covered inside the dialog, so the window at
     // that screen point is the pane's own descendant there.

@@ -73,6 +73,15 @@ CPreviewContainer::~CPreviewContainer() {
 // ---- creation and destruction ----
 
 LRESULT CPreviewContainer::OnCreate() {
+    // A window made anew (a dialog run again) starts from the beginning with its new player.
+    playState_ = 0;
+    lastReported_ = 0;
+    lastTicked_ = 0;
+    duration_ = 0;
+    clickPoint_ = QPoint();
+    fileChangeReported_ = false;
+    keepTicker_ = false;
+    tickerStopped_ = false;
     int32_t width = 0;
     int32_t height = 0;
     GetControlSize(&width, &height);  // with no control yet: a temporary one is asked

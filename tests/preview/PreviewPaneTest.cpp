@@ -84,8 +84,11 @@ TEST_F(PreviewPane, HostsThePlayerAndLetsItGoWithTheWindow) {
     EXPECT_EQ(pane->GetMessageCaption(), LoadString(128));
     EXPECT_TRUE(pane->IsAdvised());
     const int locks = LockCount();
+    player->Send(2);
+    player->Send(9);
 
     pane->DestroyWindow();
+    EXPECT_FALSE(pane->HasTicker());
     EXPECT_EQ(player->calls.back(), "Unadvise 7");
     EXPECT_EQ(LockCount(), locks - 1);  // the sink is gone after it left the player
     // Made again (a dialog run once more): a new player, advised anew.
@@ -93,6 +96,8 @@ TEST_F(PreviewPane, HostsThePlayerAndLetsItGoWithTheWindow) {
     EXPECT_EQ(made, 3);  // the old player answered the size
     EXPECT_TRUE(pane->IsAdvised());
     EXPECT_NE(pane->PlayerWidget(), player);
+    EXPECT_EQ(pane->GetPlayState(), 0);
+    EXPECT_FALSE(pane->IsKeepTicker());
 
     // Deleting the object without destroying the window still takes the sink off the player.
     const int unadvised = FakePlayer::unadvised;

@@ -4,6 +4,7 @@
 // source shows them, in the final movie and the reference movie alike.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/CBrevioMovFileEditor.h"
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Change { None, SplitEdits, TwoDescriptions };
+enum class Change { None, SplitEdits, VideoDescriptions, SoundDescriptions };
 
 struct Kind {
     const char* name;
@@ -39,8 +40,9 @@ std::vector<Kind> Kinds() {
     Kind delayedAac{"DelayedAac", Base(Audio::Aac)};
     delayedAac.options.audioDelayMs = 500;
     Kind severalEdits{"SeveralEdits", Base(Audio::Pcm), Change::SplitEdits};
-    Kind descriptions{"SeveralDescriptions", Base(Audio::Pcm), Change::TwoDescriptions};
-    return {twoVideo, delayedPcm, delayedAac, severalEdits, descriptions};
+    Kind videoDescriptions{"SeveralVideoDescriptions", Base(Audio::Pcm), Change::VideoDescriptions};
+    Kind pcmDescriptions{"SeveralPcmDescriptions", Base(Audio::Pcm), Change::SoundDescriptions};
+    return {twoVideo, delayedPcm, delayedAac, severalEdits, videoDescriptions, pcmDescriptions};
 }
 
 void PrintTo(const Kind& kind, std::ostream* out) {
@@ -60,14 +62,30 @@ std::vector<std::string> KeptFrames(const std::vector<DecodedFrame>& frames,
     return out;
 }
 
+uint32_t Word(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+// The sample descriptions that the first track's sample-to-chunk table names.
+std::vector<uint32_t> FirstTrackDescriptions(const fs::path& movie) {
+    const auto bytes = ReadFile(movie);
+    const size_t stsc = FindAtomOffset(bytes, "stsc");
+    std::vector<uint32_t> used;
+    if (stsc == std::string::npos) return used;
+    for (uint32_t i = 0; i < Word(bytes, stsc + 12); ++i) {
+        const uint32_t d = Word(bytes, stsc + 16 + 12 * i + 8);
+        if (std::find(used.begin(), used.end(), d) == used.end()) used.push_back(d);
+    }
+    return used;
+}
+
 std::vector<uint8_t> EditLists(const fs::path& movie) {
     const auto bytes = ReadFile(movie);
     std::vector<uint8_t> all;
     for (size_t n = 0;; ++n) {
         size_t at = FindAtomOffset(bytes, "elst", n);
         if (at == std::string::npos) return all;
-        size_t size = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 |
-                      size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        const size_t size = Word(bytes, at);
         all.insert(all.end(), bytes.begin() + std::ptrdiff_t(at),
                    bytes.begin() + std::ptrdiff_t(at + size));
     }
@@ -83,11 +101,13 @@ TEST_P(CutKinds, KeepsEveryTrackInStep) {
         if (kind.change == Change::SplitEdits)
             SplitMediaEdits(source, 2500);  // inside the second unit
         else
-            UseSecondSampleDescription(source, "vide");
+            UseSecondSampleDescription(source,
+                                       kind.change == Change::VideoDescriptions ? "vide" : "soun");
     }
     CVarnoMovFile file(FileLocator{source});
-    if (kind.change == Change::TwoDescriptions) {
-        // The writer cannot keep samples of several descriptions apart: refused at open.
+    if (kind.change == Change::SoundDescriptions) {
+        // PCM is cut by its frame size, which only the first description gives: refused at open
+        // rather than written wrong.
         EXPECT_FALSE(file.IsValid());
         EXPECT_FALSE(file.GetError().empty());
         return;
@@ -153,6 +173,12 @@ TEST_P(CutKinds, KeepsEveryTrackInStep) {
         } else {
             const double duration = std::atof(ProbeStreamEntry(out, "a:0", "duration").c_str());
             EXPECT_NEAR(start + duration, at, 1024.0 / 48000 + 0.002);
+        }
+
+        // Every kept run reaches past the middle, where the second description begins.
+        if (kind.change == Change::VideoDescriptions) {
+            const auto used = FirstTrackDescriptions(out);
+            EXPECT_NE(std::find(used.begin(), used.end(), 2u), used.end());
         }
 
         // The reference movie shows the same: same edit lists, same units.

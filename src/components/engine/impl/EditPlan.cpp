@@ -101,11 +101,43 @@ size_t FirstAtOrAfter(const Samples& samples, int64_t t) {
     return size_t(it - samples.begin());
 }
 
+// The sample description of each listed sample (of each chunk, for chunk lists), from the
+// sample-to-chunk table; 1 throughout in the usual case of a single description.
+class Descriptions {
+public:
+    Descriptions(const SampleTables& t, bool perChunk) {
+        if (std::all_of(t.stsc.begin(), t.stsc.end(),
+                        [](const StscEntry& e) { return e.descriptionIndex == 1; }))
+            return;
+        uint64_t first = 0;
+        for (size_t k = 0; k < t.stsc.size(); ++k) {
+            const uint64_t next =
+                k + 1 < t.stsc.size() ? t.stsc[k + 1].firstChunk : t.ChunkCount() + 1;
+            const uint64_t chunks = next - std::min<uint64_t>(next, t.stsc[k].firstChunk);
+            runs_.emplace_back(first, t.stsc[k].descriptionIndex);
+            first += perChunk ? chunks : chunks * t.stsc[k].samplesPerChunk;
+        }
+    }
+    uint32_t At(uint64_t index) const {
+        if (runs_.empty()) return 1;
+        auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
+                                   [](uint64_t i, const auto& run) { return i < run.first; });
+        return it == runs_.begin() ? 1 : std::prev(it)->second;
+    }
+
+private:
+    std::vector<std::pair<uint64_t, uint32_t>> runs_;  // first index, description
+};
+
 // Picks the samples of one track that show each piece, by the track's kind.
 class TrackCutter {
 public:
     TrackCutter(const TrackModel& model, const Samples& samples, OutTrack& out, uint32_t movieScale)
-        : model_(model), samples_(samples), out_(out), movieScale_(movieScale) {}
+        : model_(model),
+          samples_(samples),
+          out_(out),
+          movieScale_(movieScale),
+          descriptions_(model.tables, UsesChunkSamples(model)) {}
     virtual ~TrackCutter() = default;
 
     // Adds the samples that show `piece` at written movie time `at` for `length` and extends
@@ -120,10 +152,12 @@ protected:
     // Appends samples [begin, end); chunks follow the source's byte runs.
     void Append(size_t begin, size_t end) {
         if (begin >= end) return;
+        size_t index = begin;
         for (auto it = samples_.begin() + std::ptrdiff_t(begin),
                   stop = samples_.begin() + std::ptrdiff_t(end);
-             it != stop; ++it) {
+             it != stop; ++it, ++index) {
             const SampleRef s = *it;
+            const uint32_t description = descriptions_.At(index);
             out_.sizes.push_back(s.size);
             out_.durations.push_back(s.duration);
             written_ += s.duration;
@@ -131,11 +165,12 @@ protected:
             if (out_.writeStss && s.sync) out_.syncSamples.push_back(uint32_t(out_.sizes.size()));
             OutChunk* last = out_.chunks.empty() ? nullptr : &out_.chunks.back();
             if (last && last->inlineData < 0 && last->source == s.file &&
-                last->offset + last->bytes == s.offset && last->samples < 65536) {
+                last->offset + last->bytes == s.offset && last->samples < 65536 &&
+                last->description == description) {
                 last->bytes += s.size;
                 ++last->samples;
             } else {
-                out_.chunks.push_back(OutChunk{s.file, s.offset, s.size, 1, -1});
+                out_.chunks.push_back(OutChunk{s.file, s.offset, s.size, 1, -1, description});
             }
         }
     }
@@ -151,6 +186,7 @@ protected:
     const Samples& samples_;
     OutTrack& out_;
     uint32_t movieScale_;
+    Descriptions descriptions_;
     int64_t written_ = 0;  // media time of the samples written
 };
 
@@ -277,7 +313,8 @@ private:
             const int64_t a = std::max(cf0, f0), b = std::min(cf1, f1);
             if (b <= a) continue;
             out_.chunks.push_back(OutChunk{c.file, c.offset + uint64_t(a - cf0) * bpf_,
-                                           uint64_t(b - a) * bpf_, uint32_t(b - a), -1});
+                                           uint64_t(b - a) * bpf_, uint32_t(b - a), -1,
+                                           descriptions_.At(uint64_t(it - samples_.begin()))});
             out_.frameCount += uint64_t(b - a);
         }
     }
@@ -337,6 +374,7 @@ public:
 void PlanChapters(const std::vector<unsigned>& kept, const std::vector<int64_t>& outStart,
                   uint32_t movieScale, const TrackModel& tm, const Samples& samples,
                   OutTrack& out) {
+    const Descriptions descriptions(tm.tables, false);
     for (size_t j = 0; j < kept.size() && kept[j] < samples.size(); ++j) {
         const SampleRef s = samples[kept[j]];
         const int64_t a = Rescale(outStart[j], movieScale, tm.mediaTimeScale);
@@ -344,7 +382,7 @@ void PlanChapters(const std::vector<unsigned>& kept, const std::vector<int64_t>&
         out.sizes.push_back(s.size);
         out.durations.push_back(uint32_t(std::clamp<int64_t>(b - a, 0, UINT32_MAX)));
         if (out.writeStss && s.sync) out.syncSamples.push_back(uint32_t(out.sizes.size()));
-        out.chunks.push_back(OutChunk{s.file, s.offset, s.size, 1, -1});
+        out.chunks.push_back(OutChunk{s.file, s.offset, s.size, 1, -1, descriptions.At(kept[j])});
     }
     out.writeCtts = false;
     out.compositionOffsets.clear();
@@ -369,8 +407,11 @@ std::vector<uint32_t> MoveUnitStarts(const std::vector<uint32_t>& starts,
 }  // namespace
 
 Status CheckCuttable(const TrackModel& track) {
-    for (const StscEntry& e : track.tables.stsc)
-        if (e.descriptionIndex != 1) return Fail("samples use more than one sample description");
+    // Uncompressed sound is cut by its first description's frame size.
+    if (UsesChunkSamples(track))
+        for (const StscEntry& e : track.tables.stsc)
+            if (e.descriptionIndex != 1)
+                return Fail("uncompressed sound in more than one sample description");
     for (const EditEntry& e : track.edits)
         if (e.mediaTime >= 0 && e.segmentDuration > 0 && e.rate != 0x10000)
             return Fail("an edit plays its media at another rate");

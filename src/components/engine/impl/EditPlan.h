@@ -8,9 +8,9 @@
 
 namespace brevio::engine {
 
-// What the plan cannot cut: samples of several sample descriptions, media edits at a rate
-// other than 1. Files for editing are refused at open when a track has one of these, so that
-// every movie that opens can be written.
+// What the plan cannot cut: uncompressed sound in several sample descriptions, media edits at
+// a rate other than 1. Files for editing are refused at open when a track has one of these, so
+// that every movie that opens can be written.
 Status CheckCuttable(const TrackModel& track);
 
 Result<OutputMovie> PlanEditedMovie(const CVarnoMovFile::Impl& file,

@@ -129,20 +129,20 @@ void WriteStbl(AtomBuilder& b, const OutTrack& t, const std::vector<uint64_t>& o
         b.End();
     }
 
-    // stsc: runs of chunks with the same number of samples.
+    // stsc: runs of chunks with the same number of samples and the same sample description.
     b.BeginFull(FourCC("stsc"), 0, 0);
     {
         size_t countAt = b.size();
         b.U32(0);
         uint32_t entries = 0;
-        uint32_t previous = 0;
         for (size_t i = 0; i < t.chunks.size(); ++i) {
-            if (i == 0 || t.chunks[i].samples != previous) {
+            const OutChunk& c = t.chunks[i];
+            if (i == 0 || c.samples != t.chunks[i - 1].samples ||
+                c.description != t.chunks[i - 1].description) {
                 b.U32(uint32_t(i + 1));
-                b.U32(t.chunks[i].samples);
-                b.U32(1);
+                b.U32(c.samples);
+                b.U32(c.description);
                 ++entries;
-                previous = t.chunks[i].samples;
             }
         }
         PatchBE(b.bytes(), countAt, entries, 4);

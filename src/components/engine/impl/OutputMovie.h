@@ -16,6 +16,7 @@ struct OutChunk {
     uint64_t bytes = 0;
     uint32_t samples = 0;     // samples (frames for chunk-sample tracks) in the chunk
     int32_t inlineData = -1;  // >= 0: index into OutputMovie::inlineData instead of a file
+    uint32_t description = 1;  // the sample description (1-based) of the chunk's samples
 };
 
 struct OutTrack {

@@ -1,0 +1,146 @@
+#include "CBRVDialog.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QShowEvent>
+#include <exception>
+
+#include "dialog/CenterWindow.h"
+#include "module/ModuleHelpers.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr uint32_t kCaptionString = 128;
+constexpr uint32_t kUnsavedEditsString = 153;
+constexpr uint16_t kFirstCommand = 1002;
+constexpr uint16_t kCancelCommand = 1006;
+
+}  // namespace
+
+CBRVDialog::CBRVDialog(QWidget* parent) : CDialogBase(parent) {
+    // A fixed frame with a caption and the system menu; no sizing border, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("BrevioEdit"));
+    setObjectName(QStringLiteral("CBRVDialog"));
+
+    Messages().Add(WM_INITDIALOG,
+                   [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnInitDialog(); });
+    Messages().Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t wParam, intptr_t, bool&) {
+        return OnCloseRequest(static_cast<int32_t>(wParam));
+    });
+    Messages().Add(WM_COMMAND, [this](uint32_t, uintptr_t wParam, intptr_t lParam, bool& handled) {
+        const uint16_t id = LOWORD(wParam);
+        if (id < kFirstCommand || id > kCancelCommand || HIWORD(wParam) != BN_CLICKED) {
+            handled = false;  // IDOK and IDCANCEL among them: Enter and Esc do not end the dialog
+            return LRESULT{0};
+        }
+        return content_.ForwardCommand(id, wParam, lParam, handled);
+    });
+    // The close box, Alt+F4 and the system menu's Close are the Cancel command.
+    Messages().Add(WM_CLOSE, [this](uint32_t, uintptr_t, intptr_t, bool& handled) {
+        return content_.ForwardCommand(kCancelCommand, MAKEWPARAM(kCancelCommand, BN_CLICKED), 0,
+                                       handled);
+    });
+    Messages().Add(WM_DESTROY, [](uint32_t, uintptr_t, intptr_t, bool&) { return LRESULT{0}; });
+}
+
+CBRVDialog::~CBRVDialog() = default;
+
+void CBRVDialog::SetCaption(const QString* caption) {
+    caption_ = caption != nullptr ? *caption : LoadString(kCaptionString);
+    content_.SetCaption(caption);
+}
+
+HRESULT CBRVDialog::GetSavedPath(QString* path) const {
+    if (path == nullptr) return E_POINTER;
+    return content_.GetSavedPath(path);
+}
+
+HRESULT CBRVDialog::GetPlayerValue(int32_t* value) const {
+    if (value == nullptr) return E_POINTER;
+    *value = playerValueAtClose_;
+    return S_OK;
+}
+
+LRESULT CBRVDialog::OnInitDialog() {
+    try {
+        if (caption_.isEmpty()) caption_ = LoadString(kCaptionString);
+        setWindowTitle(caption_);
+        if (!content_.Create(this, QRect())) throw BRVDLG_FAILURE;
+        int32_t width = 0;
+        int32_t height = 0;
+        if (FAILED(content_.GetIdealSize(&width, &height))) throw BRVDLG_FAILURE;
+        outerSize_ = QSize(width, height);
+        ApplyOuterSize();
+        CenterWindow(this);
+        content_.setGeometry(rect());
+    } catch (...) {
+        result_ = BRVDLG_FAILURE;
+        EndDialog(1);
+    }
+    return 1;
+}
+
+void CBRVDialog::ApplyOuterSize() {
+    if (!outerSize_.isValid()) return;
+    // Qt sizes the client area; the frame is known once the window manager has framed the window
+    // (no frame at all under the offscreen platform).
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize client = outerSize_ - frame;
+    if (client == size()) return;
+    setFixedSize(client);
+    content_.setGeometry(rect());
+}
+
+void CBRVDialog::showEvent(QShowEvent* event) {
+    CDialogBase::showEvent(event);
+    ApplyOuterSize();
+    if (frameGeometry().size() != geometry().size()) CenterWindow(this);
+}
+
+LRESULT CBRVDialog::OnCloseRequest(int32_t code) {
+    if (ending_) return 0;
+    if (code == BRVDLG_CANCELLED && content_.IsEdited()) {
+        if (asking_) return 0;  // the question is already open for an earlier Cancel
+        asking_ = true;
+        const int answer =
+            ShowMessage(this, kUnsavedEditsString, &caption_, MB_OKCANCEL | MB_ICONEXCLAMATION);
+        asking_ = false;
+        // A request accepted while the question was open (a changed movie file ending the dialog
+        // with 7) stays the result.
+        if (ending_) return 0;
+        if (answer == IDCANCEL) return 0;
+    }
+    if (content_.IsWindow()) content_.GetPlayerValue(&playerValueAtClose_);
+    result_ = code;
+    ending_ = true;
+    EndDialog(1);
+    if (asking_) {
+        // The open question no longer matters: close it, its answer is ignored.
+        for (QMessageBox* box : findChildren<QMessageBox*>()) {
+            if (box->isVisible()) box->done(IDCANCEL);
+        }
+    }
+    return 0;
+}
+
+void CBRVDialog::keyPressEvent(QKeyEvent* event) {
+    // Keys that reach the dialog itself went past the focused control: Esc (IDCANCEL) and Enter
+    // (IDOK) are not handled, and no default button is pressed on the dialog's behalf.
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Enter:
+        case Qt::Key_Return:
+            event->accept();
+            return;
+        default:
+            CDialogBase::keyPressEvent(event);
+    }
+}
+
+}  // namespace brevio

@@ -1,0 +1,98 @@
+#include "CInfoMessageWnd.h"
+
+#include <QLabel>
+#include <QResizeEvent>
+
+#include "module/ModuleHelpers.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr uint32_t kHeadingString = 148;
+constexpr uint32_t kFaceNameString = 146;
+
+// "MS Shell Dlg" at a Windows cell height and weight; Qt resolves the family to the system's
+// sans-serif font.
+QFont PanelFont(const QString& face, int pixelHeight, int weight) {
+    QFont font(face);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelHeight);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+// A static text control: left-aligned text that wraps at word boundaries.
+QLabel* MakeStatic(QWidget* parent, const QRect& rect, const QFont& font) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("0"));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(rect);
+    label->setFont(font);
+    label->show();
+    return label;
+}
+
+}  // namespace
+
+CInfoMessageWnd::CInfoMessageWnd(QWidget* parent) : CWindowBase(parent) {
+    EnableFlickerFreePaint();
+    Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
+    Messages().Add(WM_ERASEBKGND,
+                   [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
+}
+
+CInfoMessageWnd::~CInfoMessageWnd() = default;
+
+LRESULT CInfoMessageWnd::OnCreate() {
+    const QRect client = rect();
+    const QString face = LoadString(kFaceNameString);
+    headingFont_ = PanelFont(face, 14, 600);
+    bodyFont_ = PanelFont(face, 12, 400);
+    heading_ = MakeStatic(this, client, headingFont_);
+    body_ = MakeStatic(this, client, bodyFont_);
+    heading_->setText(LoadString(kHeadingString));
+    // A QLabel breaks lines at LF; the carriage returns of the text are not drawn.
+    body_->setText(GetInstructionText().remove(u'\r'));
+    Layout();
+    return 0;
+}
+
+QString CInfoMessageWnd::GetInstructionText() const {
+    return JoinSteps({149, 150, 151, 152});
+}
+
+QString CInfoMessageWnd::JoinSteps(const std::vector<uint32_t>& ids) {
+    std::vector<QString> steps;
+    qsizetype total = 0;
+    for (uint32_t id : ids) {
+        steps.push_back(LoadString(id));
+        total += steps.back().size() + 2;
+    }
+    QString text;
+    text.reserve(total);
+    for (const QString& step : steps) {
+        text += QStringLiteral("\r\n");
+        text += step;
+    }
+    return text;
+}
+
+void CInfoMessageWnd::resizeEvent(QResizeEvent* event) {
+    CWindowBase::resizeEvent(event);
+    Layout();
+}
+
+void CInfoMessageWnd::Layout() {
+    const int w = width();
+    const int h = height();
+    if (heading_) heading_->setGeometry(0, 0, w, kHeadingHeight);
+    if (body_) body_->setGeometry(0, kHeadingHeight, w, h - kHeadingHeight);
+}
+
+}  // namespace brevio

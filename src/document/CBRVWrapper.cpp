@@ -338,13 +338,11 @@ uint32_t CBRVWrapper::Run() {
 int CBRVWrapper::RunSave() {
     const std::filesystem::path destination = ToPath(destinationPath_);
     bool written = false;
-    // Only a file that this write created may be removed: never one that was already there
-    // (the engine refuses to overwrite it) or one the engine could not create.
-    bool mayHaveCreated = false;
+    // The engine writes under a temporary name and names the file only when it is whole, so a
+    // failed write leaves nothing. The one file this worker may remove is the whole movie it has
+    // just put in place, when a cancel came first; never anything else found under that name.
+    bool complete = false;
     if (movie_ != nullptr && file_ != nullptr && !destinationPath_.isEmpty()) {
-        std::error_code error;
-        const bool existedBefore =
-            std::filesystem::exists(std::filesystem::symlink_status(destination, error));
         try {
             CBrevioMovFileEditor editor(*file_);
             editor.SetProgressCallback(&CBRVWrapper::SaveProgressCallback, this);
@@ -352,12 +350,9 @@ int CBRVWrapper::RunSave() {
             const ERROR_CREATEMOVFILE result = editor.CreateNewMovFile(locator, movie_.get());
             writeResult_.store(result);
             written = result == CREATEMOVFILE_OK;
-            mayHaveCreated = !existedBefore && result != CREATEMOVFILE_DESTINATION_EXISTS &&
-                             result != CREATEMOVFILE_CREATE_FAILED &&
-                             result != CREATEMOVFILE_INVALID_ARGUMENT;
+            complete = written;
         } catch (...) {
             written = false;
-            mayHaveCreated = !existedBefore;
         }
     }
 
@@ -373,7 +368,7 @@ int CBRVWrapper::RunSave() {
     } else {
         cancelled = continueFlag_.load() < kContinue;
     }
-    if (!written && mayHaveCreated) ::unlink(destination.c_str());
+    if (complete && !written) ::unlink(destination.c_str());
 
     if (!cancelled && progress_ != nullptr)
         progress_->OnSaveEnded(written ? kSaveWritten : kSaveFailed);

@@ -1,0 +1,94 @@
+// The editing call in hosts without a QApplication of their own, and in hosts it cannot serve.
+// This program has no application object unless a test makes one.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "DialogDriver.h"
+#include "brevioedit/BREditDialog.h"
+#include "testmovies/TestMovies.h"
+
+namespace {
+
+int g_argc = 1;
+char g_name[] = "toolkit_tests";
+char* g_argv[] = {g_name, nullptr};
+
+// Set while a test wants every application the call makes to be driven: the call's own
+// QApplication runs this when it is constructed, and the timer presses Cancel in the dialog.
+bool g_cancelInOwnApplication = false;
+int g_applicationsSeen = 0;
+
+void DriveOwnApplication() {
+    if (!g_cancelInOwnApplication) return;
+    ++g_applicationsSeen;
+    QTimer::singleShot(0, [] {
+        if (!brevioedit::WaitFor([] { return brevioedit::FindEditDialog() != nullptr; }, 30000)) {
+            return;
+        }
+        brevioedit::DialogDriver driver(brevioedit::FindEditDialog());
+        brevioedit::WaitFor([&] { return driver.Button(1006) != nullptr; }, 30000);
+        driver.ClickButton(1006);
+    });
+}
+
+std::u16string MoviePath() {
+    brevio::testmovies::MovieOptions options;
+    options.units = 6;
+    return brevio::testmovies::MakeMovie(options).u16string();
+}
+
+int32_t Edit(const std::u16string& movie) {
+    std::array<char16_t, 256> saved{};
+    int32_t playerValue = -1;
+    return BREditDialog(movie.c_str(), nullptr, saved.data(), 256, 0, &playerValue, 0, nullptr);
+}
+
+TEST(ToolkitTest, CallsMakeTheirOwnApplicationEachTime) {
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
+    const std::u16string movie = MoviePath();
+    qAddPreRoutine(&DriveOwnApplication);
+    g_cancelInOwnApplication = true;
+    EXPECT_EQ(Edit(movie), 1);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+    EXPECT_EQ(Edit(movie), 1);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+    g_cancelInOwnApplication = false;
+    EXPECT_EQ(g_applicationsSeen, 2);
+}
+
+TEST(ToolkitTest, HostsTheCallCannotServeGetFailureBeforeAnythingOpens) {
+    const std::u16string movie = MoviePath();
+    {
+        QCoreApplication core(g_argc, g_argv);
+        EXPECT_EQ(Edit(movie), 7);
+    }
+    {
+        QGuiApplication gui(g_argc, g_argv);
+        EXPECT_EQ(Edit(movie), 7);
+    }
+    {
+        QApplication app(g_argc, g_argv);
+        int32_t fromOtherThread = -1;
+        std::thread other([&] { fromOtherThread = Edit(movie); });
+        other.join();
+        EXPECT_EQ(fromOtherThread, 7);
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+    }
+    // No display server: Qt would abort the host while making the application.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("DISPLAY", ":97");
+    EXPECT_EQ(Edit(movie), 7);
+    qputenv("QT_QPA_PLATFORM", platform);
+    qputenv("DISPLAY", display);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+}  // namespace

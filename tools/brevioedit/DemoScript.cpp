@@ -1,0 +1,105 @@
+#include "DemoScript.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <utility>
+
+#include "DialogDriver.h"
+
+namespace brevioedit {
+
+namespace {
+
+constexpr int kStepTimeoutMs = 30000;
+constexpr int kUndo = 1003;
+constexpr int kRedo = 1004;
+constexpr int kSave = 1005;
+constexpr int kCancel = 1006;
+
+}  // namespace
+
+DemoScript::DemoScript(QString folder) : folder_(std::move(folder)) {}
+
+QString DemoScript::SavedMoviePath() const {
+    return QDir(folder_).absoluteFilePath(QStringLiteral("edited.mov"));
+}
+
+void DemoScript::Run() {
+    if (!WaitFor([] { return FindEditDialog() != nullptr; }, kStepTimeoutMs)) {
+        Fail(QStringLiteral("the editing dialog did not open"));
+        return;
+    }
+    DialogDriver driver(FindEditDialog());
+    if (Steps(driver)) return;
+    // Leave the dialog: Cancel, and confirm the loss of the edits when asked.
+    auto answer = DialogDriver::AnswerMessageBox(true, 3000);
+    driver.ClickButton(kCancel);
+}
+
+bool DemoScript::Steps(DialogDriver& driver) {
+    QFile::remove(SavedMoviePath());
+    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+        return Fail(QStringLiteral("the strip showed no scenes"));
+    }
+    Shoot(driver, QStringLiteral("dialog-opened"));
+
+    if (!driver.ClickPlayPause()) return Fail(QStringLiteral("play"));
+    Pause(2500);
+    if (!driver.ClickPlayPause()) return Fail(QStringLiteral("pause"));
+    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+        return Fail(QStringLiteral("no scenes after the pause"));
+    }
+    Shoot(driver, QStringLiteral("dialog-paused"));
+
+    // A movie of chapters has no selected-seconds list: a selection is one chapter.
+    const bool chapters = driver.SelectionList() == nullptr || !driver.SelectionList()->isVisible();
+    if (!chapters && !driver.ChooseSelectionLength(4)) {
+        return Fail(QStringLiteral("choose four scenes"));
+    }
+    if (!driver.ClickScene(5)) return Fail(QStringLiteral("click a scene"));
+    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+        return Fail(QStringLiteral("select four scenes"));
+    }
+    Shoot(driver, QStringLiteral("dialog-selected"));
+
+    if (!driver.CutSelection(kStepTimeoutMs)) return Fail(QStringLiteral("cut"));
+    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    Shoot(driver, QStringLiteral("dialog-cut"));
+
+    if (!driver.ClickButton(kUndo) ||
+        !WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
+        return Fail(QStringLiteral("undo"));
+    }
+    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    Shoot(driver, QStringLiteral("dialog-undone"));
+
+    if (!driver.ClickButton(kRedo) ||
+        !WaitFor([&] { return !driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
+        return Fail(QStringLiteral("redo"));
+    }
+    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    Shoot(driver, QStringLiteral("dialog-redone"));
+
+    // Save runs the Save-As dialog and the save in nested loops; the dialog then ends itself.
+    auto answered = DialogDriver::AnswerSaveAs(SavedMoviePath(), kStepTimeoutMs);
+    if (!driver.ClickButton(kSave)) return Fail(QStringLiteral("save"));
+    if (!*answered) return Fail(QStringLiteral("the Save-As dialog did not open"));
+    return true;
+}
+
+bool DemoScript::Fail(const QString& step) {
+    if (failure_.isEmpty()) failure_ = step;
+    return false;
+}
+
+void DemoScript::Shoot(DialogDriver& driver, const QString& name) {
+    Pause(400);  // the player's picture of a seek arrives from its worker
+    const QString path =
+        driver.Screenshot(QDir(folder_).absoluteFilePath(name + QStringLiteral(".png")));
+    if (!path.isEmpty()) screenshots_ += path;
+}
+
+}  // namespace brevioedit

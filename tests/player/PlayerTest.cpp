@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <atomic>
 #include <fstream>
+#include <mutex>
 
 #include "MediaReference.h"
 #include "TestHarness.h"
@@ -17,6 +18,7 @@
 #include "media/FrameScaler.h"
 #include "player/CAudioOutput.h"
 #include "player/CBRLPlayer.h"
+#include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
@@ -292,10 +294,21 @@ TEST_F(PlayerTest, SeekBarPressAndRelease) {
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, 0)), 40.0);
 }
 
+// What fake sound outputs were given, written on the sound thread.
+struct SoundRecord {
+    std::mutex mutex;
+    std::vector<int16_t> samples;
+    size_t Size() {
+        std::lock_guard lock(mutex);
+        return samples.size();
+    }
+};
+
 // A sound output that plays in real time without a device: 48 kHz stereo, a 100 ms buffer.
 class FakeSink : public brevio::player::IAudioSink {
 public:
     static constexpr qint64 kBytesPerSecond = 48000 * 4;
+    explicit FakeSink(SoundRecord* record = nullptr) : record_(record) {}
     QAudioFormat Format() const override {
         QAudioFormat format;
         format.setSampleRate(48000);
@@ -308,7 +321,12 @@ public:
         return true;
     }
     qint64 BytesFree() override { return std::max<qint64>(0, kBytesPerSecond / 10 - Queued()); }
-    qint64 Write(const char*, qint64 size) override {
+    qint64 Write(const char* data, qint64 size) override {
+        if (record_) {
+            const auto* samples = reinterpret_cast<const int16_t*>(data);
+            std::lock_guard lock(record_->mutex);
+            record_->samples.insert(record_->samples.end(), samples, samples + size / 2);
+        }
         written_ += size;
         return size;
     }
@@ -323,15 +341,16 @@ private:
     qint64 Queued() const { return written_ - Played(); }
     QElapsedTimer timer_;
     qint64 written_ = 0;
+    SoundRecord* record_;
 };
 
 // Plays every movie of the scope with the fake sound output, so the sound leads the clock.
 class FakeSoundScope {
 public:
-    explicit FakeSoundScope(std::atomic<int>* made) {
-        brevio::player::SetAudioSinkFactory([made] {
+    explicit FakeSoundScope(std::atomic<int>* made, SoundRecord* record = nullptr) {
+        brevio::player::SetAudioSinkFactory([made, record] {
             made->fetch_add(1);
-            return std::unique_ptr<brevio::player::IAudioSink>(std::make_unique<FakeSink>());
+            return std::unique_ptr<brevio::player::IAudioSink>(std::make_unique<FakeSink>(record));
         });
     }
     ~FakeSoundScope() { brevio::player::SetAudioSinkFactory({}); }
@@ -495,6 +514,161 @@ TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
     EXPECT_LT(timer.elapsed(), 2500);
     EXPECT_EQ(sinks.load(), 1);
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 119)), 40.0);
+}
+
+// One entry of an edit list: movie time scale duration, media time (-1: empty).
+struct Edit {
+    uint32_t duration;
+    int32_t mediaTime;
+};
+
+// The atoms of bytes [begin, end) with the edit list of each track replaced by the next of
+// `edits`; `track` counts the tracks passed.
+std::vector<uint8_t> WithEdits(const std::vector<uint8_t>& bytes, size_t begin, size_t end,
+                               const std::vector<std::vector<Edit>>& edits, size_t& track) {
+    std::vector<uint8_t> out;
+    for (size_t at = begin; at + 8 <= end;) {
+        const uint32_t size = uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+                              uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        const std::string type(bytes.begin() + static_cast<ptrdiff_t>(at + 4),
+                               bytes.begin() + static_cast<ptrdiff_t>(at + 8));
+        if (size < 8 || at + size > end) throw std::runtime_error("bad atom");
+        if (type == "moov" || type == "trak" || type == "edts") {
+            const auto inner = WithEdits(bytes, at + 8, at + size, edits, track);
+            const auto box = tm::Box(type.c_str(), inner);
+            out.insert(out.end(), box.begin(), box.end());
+            if (type == "trak") ++track;
+        } else if (type == "elst") {
+            std::vector<uint8_t> payload;
+            tm::Put32(payload, 0);
+            tm::Put32(payload, static_cast<uint32_t>(edits.at(track).size()));
+            for (const Edit& e : edits.at(track)) {
+                tm::Put32(payload, e.duration);
+                tm::Put32(payload, static_cast<uint32_t>(e.mediaTime));
+                tm::Put32(payload, 0x10000);
+            }
+            const auto box = tm::Box("elst", payload);
+            out.insert(out.end(), box.begin(), box.end());
+        } else {
+            out.insert(out.end(), bytes.begin() + static_cast<ptrdiff_t>(at),
+                       bytes.begin() + static_cast<ptrdiff_t>(at + size));
+        }
+        at += size;
+    }
+    return out;
+}
+
+// Gives every track of a movie whose movie atom comes last (so no sample moves) its own edit list.
+void SetEditLists(const std::filesystem::path& movie, const std::vector<std::vector<Edit>>& edits) {
+    const auto bytes = tm::ReadFile(movie);
+    const size_t moov = tm::FindAtomOffset(bytes, "moov");
+    ASSERT_NE(moov, std::string::npos);
+    ASSERT_GT(moov, tm::FindAtomOffset(bytes, "mdat"));
+    size_t track = 0;
+    auto rebuilt = WithEdits(bytes, moov, bytes.size(), edits, track);
+    ASSERT_EQ(track, edits.size());
+    rebuilt.insert(rebuilt.begin(), bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(moov));
+    tm::WriteFile(movie, rebuilt);
+}
+
+TEST_F(PlayerTest, SoundAndPictureFollowTheEditLists) {
+    std::atomic<int> sinks{0};
+    SoundRecord record;  // 48 kHz stereo from the play position on
+    FakeSoundScope sound(&sinks, &record);
+    // Units of 1.001 s whose sound starts 0.5 s late (an empty edit before it).
+    tm::MovieOptions late;
+    late.units = 3;
+    late.framesPerUnit = 30;
+    late.bframes = true;
+    late.audioDelayMs = 500;
+    const auto pcm = tm::MakeMovie(late);
+    late.audio = tm::Audio::Aac;
+    const auto aac = tm::MakeMovie(late);
+    // Units 0 and 2 cut out by the engine: the sound edits are the empty one, then two stretches
+    // of media that do not follow each other.
+    brevio::test::TempDir dir(QStringLiteral("playeredits"));
+    const std::filesystem::path cut = dir.file(QStringLiteral("cut.mov")).toStdString();
+    {
+        CVarnoMovFile file{FileLocator(pcm)};
+        CBrevioMovie brevio(&file);
+        ASSERT_TRUE(brevio.IsValid()) << brevio.GetError();
+        ASSERT_TRUE(brevio.SetEditingState({0, 2}));
+        CBrevioMovFileEditor editor(file);
+        ASSERT_EQ(editor.CreateNewMovFile(FileLocator(cut), &brevio), CREATEMOVFILE_OK);
+    }
+    // The same picture and sound played as unit 2, then unit 0 (whose sound starts late).
+    late.bframes = false;
+    late.audio = tm::Audio::Pcm;
+    const auto shuffled = tm::CopyMovie(tm::MakeMovie(late), dir.path().toStdString() + "/s.mov");
+    SetEditLists(shuffled, {{{1001, 60060}, {1001, 0}}, {{1001, 72096}, {500, -1}, {501, 0}}});
+    // Pictures: the frame the tool shows at each position.
+    for (const auto& movie : {cut, shuffled}) {
+        const auto shown = tm::DecodedFrames(movie, "v:0");
+        ASSERT_EQ(shown.size(), 60U);
+        Open(movie);
+        for (int64_t at : {0LL, 4'000'000LL, 10'011'000LL, 15'000'000LL, 20'000'000LL}) {
+            SCOPED_TRACE(movie.filename().string() + " at " + std::to_string(at));
+            Seek(at);
+            int index = 0;
+            while (index + 1 < static_cast<int>(shown.size()) &&
+                   shown[static_cast<size_t>(index) + 1].time * kSecond <= static_cast<double>(at))
+                ++index;
+            EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, index)), 40.0);
+        }
+    }
+    // The tool's decoding of the sound media, which starts at movie time 0.5 s.
+    const auto media = tm::PcmS16(pcm);
+    ASSERT_FALSE(media.empty());
+    constexpr int64_t kRate = 48000;
+    struct Case {
+        std::filesystem::path movie;
+        int64_t from;        // play position
+        int64_t soundFrame;  // output frame (48 kHz) where the sound begins
+        int64_t mediaFrame;  // its frame in `media`; -1: AAC, only the onset is compared
+    };
+    const Case cases[] = {
+        {pcm, 0, kRate / 2, 0},
+        {pcm, 2'000'000, kRate / 2, 0},  // from inside the empty edit
+        {pcm, kSecond, kRate, kRate / 2},
+        {aac, 0, kRate / 2, -1},
+        {cut, 0, kRate / 2, 0},
+        // The second kept unit plays the source's unit 2, 2.002 s in.
+        {cut, 10'010'000, 48'048, 96'096 - kRate / 2},
+        {shuffled, 0, 0, 72'096},
+        {shuffled, 10'010'000, 72'048, 0},
+    };
+    constexpr int64_t kCompared = kRate / 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.movie.filename().string() + " from " + std::to_string(c.from));
+        Open(c.movie);
+        Seek(c.from);
+        {
+            std::lock_guard lock(record.mutex);
+            record.samples.clear();
+        }
+        const int64_t first = c.from * kRate / kSecond;  // the output frame played first
+        const auto wanted = static_cast<size_t>(2 * (c.soundFrame - first + kCompared));
+        ASSERT_EQ(player_->Play(), S_OK);
+        ASSERT_TRUE(WaitUntil([&] { return record.Size() >= wanted; }, 5000));
+        ASSERT_EQ(player_->Pause(), S_OK);
+        std::vector<int16_t> heard;
+        {
+            std::lock_guard lock(record.mutex);
+            heard = record.samples;
+        }
+        const auto onset = static_cast<size_t>(2 * (c.soundFrame - first));
+        if (c.mediaFrame < 0) {
+            const auto loud = std::find_if(heard.begin(), heard.end(),
+                                           [](int16_t v) { return std::abs(v) > 256; });
+            EXPECT_NEAR(static_cast<double>(loud - heard.begin()), static_cast<double>(onset),
+                        2 * 1024.0);  // one AAC frame
+            continue;
+        }
+        EXPECT_TRUE(std::all_of(heard.begin(), heard.begin() + static_cast<ptrdiff_t>(onset),
+                                [](int16_t v) { return v == 0; }));
+        EXPECT_TRUE(std::equal(heard.begin() + static_cast<ptrdiff_t>(onset), heard.end(),
+                               media.begin() + 2 * c.mediaFrame));
+    }
 }
 
 TEST_F(PlayerTest, PaintsThePictureAboveItsControls) {

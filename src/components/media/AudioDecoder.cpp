@@ -16,6 +16,12 @@ namespace brevio::media {
 
 namespace {
 constexpr uint64_t kMaxPcmRead = 64 * 1024;
+// Longest block of silence handed out at once: a tenth of a second.
+constexpr int kSilenceBlocksPerSecond = 10;
+// A block that starts within this share of a second of where the stream stands continues it
+// (timestamps round, a resampler holds back a few frames); a larger gap is filled with silence,
+// a larger overlap dropped.
+constexpr int kSlackPerSecond = 200;
 
 // Ticks of mediaTime (time scale ts) plus frames (at rate), rounded down once.
 int64_t TicksOf(int64_t mediaTime, uint32_t ts, int64_t frames, int rate) {
@@ -78,21 +84,49 @@ std::unique_ptr<AudioDecoder> AudioDecoder::Create(std::shared_ptr<const MediaFi
     d->packet_.reset(av_packet_alloc());
     d->frame_.reset(av_frame_alloc());
     if (!d->packet_ || !d->frame_) return fail("out of memory");
+    d->ranges_ = d->file_->Presentation(*track);
     d->Seek(0);
     return d;
 }
 
 AudioDecoder::~AudioDecoder() = default;
 
+int64_t AudioDecoder::FrameAt(int64_t ticks) const {
+    return Rescale(ticks, outRate_, kTicksPerSecond);
+}
+
+int64_t AudioDecoder::TicksOfFrame(int64_t frame) const {
+    return Rescale(frame, kTicksPerSecond, outRate_);
+}
+
 void AudioDecoder::Seek(int64_t ticks) {
     ticks = std::max<int64_t>(ticks, 0);
+    haveHeld_ = false;
+    cursor_ = FrameAt(ticks);
+    range_ = 0;
+    while (range_ < ranges_.size() && ranges_[range_].endTicks <= ticks) ++range_;
+    if (range_ < ranges_.size()) EnterRange(std::max(ticks, ranges_[range_].startTicks));
+}
+
+void AudioDecoder::NextRange() {
+    haveHeld_ = false;
+    if (++range_ < ranges_.size()) {
+        EnterRange(std::max(ranges_[range_].startTicks, TicksOfFrame(cursor_)));
+    }
+}
+
+void AudioDecoder::EnterRange(int64_t ticks) {
+    const PresentedRange& r = ranges_[range_];
+    if (r.Empty()) return;
     avcodec_flush_buffers(ctx_.get());
     flushSent_ = false;
     skipBytes_ = 0;
     skipUntil_ = ticks;
+    tickOrigin_ = r.startTicks;
+    mediaOrigin_ = r.mediaStart;
     const auto& samples = track_->samples;
     const uint32_t ts = track_->mediaTimeScale;
-    const int64_t m = TicksToMedia(ticks, ts) + track_->editMediaTime;
+    const int64_t m = r.mediaStart + TicksToMedia(ticks - r.startTicks, ts);
     auto it = std::upper_bound(
         samples.begin(), samples.end(), m,
         [](int64_t t, const brevio::engine::SampleRef& s) { return t < s.decodeTime; });
@@ -104,9 +138,9 @@ void AudioDecoder::Seek(int64_t ticks) {
         skipBytes_ =
             std::min<uint64_t>(static_cast<uint64_t>(frames) * track_->bytesPerFrame, s.size);
         skipBytes_ -= skipBytes_ % track_->bytesPerFrame;
-        pcmMediaStart_ = s.decodeTime - track_->editMediaTime;
+        pcmMediaStart_ = s.decodeTime - mediaOrigin_;
         pcmFrames_ = static_cast<int64_t>(skipBytes_ / track_->bytesPerFrame);
-        skipUntil_ = TicksOf(pcmMediaStart_, ts, pcmFrames_, static_cast<int>(rate));
+        skipUntil_ = tickOrigin_ + TicksOf(pcmMediaStart_, ts, pcmFrames_, static_cast<int>(rate));
     } else if (idx > 0) {
         --idx;  // one frame of run-up for the decoder's overlap
     }
@@ -179,14 +213,15 @@ bool AudioDecoder::Convert(const AVFrame* frame, std::vector<int16_t>& out, int6
         pcmFrames_ += frame->nb_samples;
     } else {
         media = (frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp) -
-                track_->editMediaTime;
+                mediaOrigin_;
     }
-    const int64_t begin = TicksOf(media, ts, frames, frame->sample_rate);
+    const int64_t begin = tickOrigin_ + TicksOf(media, ts, frames, frame->sample_rate);
     // Drop the audio frames that end at or before the wanted start.
     int skip = 0;
     if (begin < skipUntil_) {
         while (skip < frame->nb_samples &&
-               TicksOf(media, ts, frames + skip + 1, frame->sample_rate) <= skipUntil_) {
+               tickOrigin_ + TicksOf(media, ts, frames + skip + 1, frame->sample_rate) <=
+                   skipUntil_) {
             ++skip;
         }
     }
@@ -233,11 +268,12 @@ bool AudioDecoder::Convert(const AVFrame* frame, std::vector<int16_t>& out, int6
     const int made = swr_convert(swr_.get(), outData, capacity, in, inCount);
     if (made <= 0) return false;
     out.resize(static_cast<size_t>(made) * static_cast<size_t>(outChannels_));
-    *startTicks = skip == 0 ? begin : TicksOf(media, ts, frames + skip, frame->sample_rate);
+    *startTicks =
+        skip == 0 ? begin : tickOrigin_ + TicksOf(media, ts, frames + skip, frame->sample_rate);
     return true;
 }
 
-bool AudioDecoder::Next(std::vector<int16_t>& out, int64_t* startTicks) {
+bool AudioDecoder::Decode(std::vector<int16_t>& out, int64_t* startTicks) {
     for (;;) {
         const int r = avcodec_receive_frame(ctx_.get(), frame_.get());
         if (r == 0) {
@@ -253,6 +289,61 @@ bool AudioDecoder::Next(std::vector<int16_t>& out, int64_t* startTicks) {
             flushSent_ = true;
         }
     }
+}
+
+void AudioDecoder::Silence(std::vector<int16_t>& out, int64_t* startTicks, int64_t frames) {
+    frames = std::min<int64_t>(frames, std::max(outRate_ / kSilenceBlocksPerSecond, 1));
+    out.assign(static_cast<size_t>(frames) * static_cast<size_t>(outChannels_), 0);
+    *startTicks = TicksOfFrame(cursor_);
+    cursor_ += frames;
+}
+
+bool AudioDecoder::Next(std::vector<int16_t>& out, int64_t* startTicks) {
+    const int64_t slack = std::max(outRate_ / kSlackPerSecond, 2);
+    const auto channels = static_cast<size_t>(outChannels_);
+    while (range_ < ranges_.size()) {
+        const PresentedRange& r = ranges_[range_];
+        const int64_t endFrame = r.endTicks == PresentedRange::kOpenEnd
+                                     ? std::numeric_limits<int64_t>::max()
+                                     : FrameAt(r.endTicks);
+        if (cursor_ >= endFrame) {
+            NextRange();
+            continue;
+        }
+        if (r.Empty()) {
+            Silence(out, startTicks, endFrame - cursor_);
+            return true;
+        }
+        if (!haveHeld_) {
+            int64_t blockTicks = 0;
+            if (!Decode(held_, &blockTicks)) {
+                // The media ends before its edit does: the rest of the edit is silent.
+                if (r.endTicks == PresentedRange::kOpenEnd) break;
+                Silence(out, startTicks, endFrame - cursor_);
+                return true;
+            }
+            heldFrame_ = FrameAt(blockTicks);
+            haveHeld_ = true;
+        }
+        const int64_t gap = std::min(heldFrame_, endFrame) - cursor_;
+        if (gap > slack) {
+            Silence(out, startTicks, gap);
+            return true;
+        }
+        haveHeld_ = false;
+        const auto frames = static_cast<int64_t>(held_.size() / channels);
+        const int64_t drop = gap < -slack ? -gap : 0;
+        const int64_t count = std::min(frames - drop, endFrame - cursor_);
+        if (count <= 0) continue;
+        out.assign(
+            held_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(drop) * channels),
+            held_.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(drop + count) * channels));
+        *startTicks = TicksOfFrame(cursor_);
+        cursor_ += count;
+        return true;
+    }
+    range_ = ranges_.size();
+    return false;
 }
 
 }  // namespace brevio::media

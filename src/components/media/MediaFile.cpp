@@ -8,6 +8,8 @@
 #include "Ticks.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/FileLocator.h"
+#include "engine/impl/FileImpl.h"
+#include "engine/impl/TrackTimeline.h"
 
 namespace brevio::media {
 
@@ -42,12 +44,36 @@ std::shared_ptr<const MediaFile> MediaFile::Open(const std::filesystem::path& pa
         file->fds_.push_back(fd);
     }
     file->durationTicks_ = MediaToTicks(samples.movieDuration, samples.movieTimeScale);
+    // The engine's own reading of each edit list, so that playing shows what cutting keeps.
+    const auto& model = file->movie_->GetImpl().model;
+    if (model.tracks.size() != samples.tracks.size()) return fail("tracks do not match");
+    for (const auto& trackModel : model.tracks) {
+        const brevio::engine::TrackTimeline timeline(trackModel, model.timeScale);
+        std::vector<PresentedRange> ranges;
+        for (const auto& piece : timeline.Pieces(0, PresentedRange::kOpenEnd)) {
+            PresentedRange r;
+            r.startTicks = MediaToTicks(piece.movieStart, model.timeScale);
+            r.endTicks = piece.movieEnd == PresentedRange::kOpenEnd
+                             ? PresentedRange::kOpenEnd
+                             : MediaToTicks(piece.movieEnd, model.timeScale);
+            r.mediaStart = piece.Empty() ? -1 : piece.mediaStart;
+            r.mediaEnd = piece.Empty() ? -1 : piece.mediaEnd;
+            if (r.endTicks > r.startTicks) ranges.push_back(r);
+        }
+        file->presentation_.push_back(std::move(ranges));
+    }
     for (const auto& track : samples.tracks) {
         if (track.samples.empty() || track.mediaTimeScale == 0) continue;
         if (track.kind == TrackKind::Video && file->video_ == nullptr) file->video_ = &track;
         if (track.kind == TrackKind::Audio && file->audio_ == nullptr) file->audio_ = &track;
     }
     return file;
+}
+
+const std::vector<PresentedRange>& MediaFile::Presentation(
+    const brevio::engine::TrackSamples& track) const {
+    const auto index = static_cast<size_t>(&track - samples_->tracks.data());
+    return presentation_.at(index);
 }
 
 bool MediaFile::ReadSample(const brevio::engine::SampleRef& sample,

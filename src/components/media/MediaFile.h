@@ -14,6 +14,18 @@ class CVarnoMovFile;
 
 namespace brevio::media {
 
+// One stretch of a track on the movie timeline, as its edit list says: either a range of the
+// media played at normal speed from mediaStart on, or nothing (an empty edit: silence, or the
+// picture left as it is).
+struct PresentedRange {
+    static constexpr int64_t kOpenEnd = INT64_MAX;
+    int64_t startTicks = 0;       // movie time
+    int64_t endTicks = kOpenEnd;  // kOpenEnd: to the end of the media
+    int64_t mediaStart = -1;      // media time scale; -1: nothing is presented
+    int64_t mediaEnd = kOpenEnd;  // media time scale, exclusive
+    bool Empty() const { return mediaStart < 0; }
+};
+
 class MediaFile {
 public:
     ~MediaFile();
@@ -31,6 +43,10 @@ public:
     // The first track of the kind with at least one sample; null when there is none.
     const brevio::engine::TrackSamples* VideoTrack() const { return video_; }
     const brevio::engine::TrackSamples* AudioTrack() const { return audio_; }
+    // The ranges of a track of this movie in movie order, without gaps, starting at 0. A track
+    // without an edit list plays its whole media from 0.
+    const std::vector<PresentedRange>& Presentation(
+        const brevio::engine::TrackSamples& track) const;
 
     // Reads one sample's bytes into out (resized to the sample's size); false on a short read.
     // Thread-safe (positional reads).
@@ -46,6 +62,7 @@ private:
     int64_t durationTicks_ = 0;
     const brevio::engine::TrackSamples* video_ = nullptr;
     const brevio::engine::TrackSamples* audio_ = nullptr;
+    std::vector<std::vector<PresentedRange>> presentation_;  // per track of Samples()
 };
 
 }  // namespace brevio::media

@@ -77,22 +77,43 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFi
     }
     std::stable_sort(d->frames_.begin(), d->frames_.end(),
                      [](const Entry& a, const Entry& b) { return a.pts < b.pts; });
-    d->info_.resize(d->frames_.size());
-    const uint32_t ts = track->mediaTimeScale;
-    for (size_t i = 0; i < d->frames_.size(); ++i) {
-        const int64_t start = d->frames_[i].pts - track->editMediaTime;
-        d->info_[i].startTicks = MediaToTicks(start, ts);
-        if (i + 1 < d->frames_.size()) {
-            d->info_[i].endTicks = MediaToTicks(d->frames_[i + 1].pts - track->editMediaTime, ts);
-        } else {
-            const auto& s = samples[static_cast<size_t>(d->frames_[i].decodeIndex)];
-            d->info_[i].endTicks = MediaToTicks(start + s.duration, ts);
-        }
-    }
+    d->ListShownFrames();
     return d;
 }
 
 VideoDecoder::~VideoDecoder() = default;
+
+void VideoDecoder::ListShownFrames() {
+    const uint32_t ts = track_->mediaTimeScale;
+    const int n = static_cast<int>(frames_.size());
+    for (const PresentedRange& r : file_->Presentation(*track_)) {
+        if (r.Empty()) continue;
+        // Each media frame whose span [pts, next pts) meets the range's media.
+        auto it = std::upper_bound(frames_.begin(), frames_.end(), r.mediaStart,
+                                   [](int64_t t, const Entry& e) { return t < e.pts; });
+        int m = it == frames_.begin() ? 0 : static_cast<int>(it - frames_.begin()) - 1;
+        for (; m < n; ++m) {
+            const int64_t pts = frames_[static_cast<size_t>(m)].pts;
+            if (pts >= r.mediaEnd) break;
+            const int64_t end = m + 1 < n
+                                    ? frames_[static_cast<size_t>(m) + 1].pts
+                                    : pts + track_
+                                                ->samples[static_cast<size_t>(
+                                                    frames_[static_cast<size_t>(m)].decodeIndex)]
+                                                .duration;
+            if (end <= r.mediaStart) continue;
+            const int64_t from = std::max(pts, r.mediaStart);
+            const int64_t to = std::min(end, r.mediaEnd);
+            VideoFrameInfo span;
+            span.startTicks = r.startTicks + MediaToTicks(from - r.mediaStart, ts);
+            span.endTicks =
+                std::min(r.endTicks, r.startTicks + MediaToTicks(to - r.mediaStart, ts));
+            if (span.endTicks <= span.startTicks) continue;
+            shown_.push_back(m);
+            info_.push_back(span);
+        }
+    }
+}
 
 int VideoDecoder::FrameIndexAt(int64_t ticks) const {
     // The last frame whose start lies at or before the position.
@@ -124,11 +145,26 @@ bool VideoDecoder::SendSample(int decodeIndex) {
 
 const AVFrame* VideoDecoder::DecodeFrame(int index, int* decodedIndex, bool continuing) {
     if (index < 0 || index >= FrameCount()) return nullptr;
-    if (currentIndex_ == index) {
-        if (decodedIndex) *decodedIndex = index;
+    const int media = shown_[static_cast<size_t>(index)];
+    int got = -1;
+    const AVFrame* frame = DecodeMedia(media, &got, continuing);
+    if (frame == nullptr) return nullptr;
+    if (decodedIndex) {
+        // An earlier frame stands in for a damaged one: name it where this edit shows it.
+        const int earlier = index - (media - got);
+        const bool shownHere =
+            got < media && earlier >= 0 && shown_[static_cast<size_t>(earlier)] == got;
+        *decodedIndex = shownHere ? earlier : index;
+    }
+    return frame;
+}
+
+const AVFrame* VideoDecoder::DecodeMedia(int media, int* got, bool continuing) {
+    if (currentMedia_ == media) {
+        *got = media;
         return current_.get();
     }
-    const Entry target = frames_[static_cast<size_t>(index)];
+    const Entry target = frames_[static_cast<size_t>(media)];
     const int sync = syncBefore_[static_cast<size_t>(target.decodeIndex)];
     const bool canContinue = started_ && !flushSent_ &&
                              (!haveLastOutput_ || lastOutputPts_ < target.pts) && sync <= nextFeed_;
@@ -139,7 +175,7 @@ const AVFrame* VideoDecoder::DecodeFrame(int index, int* decodedIndex, bool cont
         haveLastOutput_ = false;
         nextFeed_ = sync;
     }
-    currentIndex_ = -1;
+    currentMedia_ = -1;
     av_frame_unref(current_.get());
     bool haveCandidate = false;
     int64_t candidatePts = 0;
@@ -186,16 +222,15 @@ const AVFrame* VideoDecoder::DecodeFrame(int index, int* decodedIndex, bool cont
         }
     }
     if (!haveCandidate) return nullptr;
-    currentIndex_ = IndexOfPts(candidatePts);
-    if (decodedIndex) *decodedIndex = currentIndex_;
+    currentMedia_ = IndexOfPts(candidatePts);
+    *got = currentMedia_;
     return current_.get();
 }
 
 bool VideoDecoder::ReadFrameBytes(int index, std::vector<uint8_t>& out) const {
     if (index < 0 || index >= FrameCount()) return false;
-    const auto& s =
-        track_->samples[static_cast<size_t>(frames_[static_cast<size_t>(index)].decodeIndex)];
-    return file_->ReadSample(s, out);
+    const Entry& e = frames_[static_cast<size_t>(shown_[static_cast<size_t>(index)])];
+    return file_->ReadSample(track_->samples[static_cast<size_t>(e.decodeIndex)], out);
 }
 
 }  // namespace brevio::media

@@ -1,7 +1,9 @@
 #pragma once
-// Frame-exact video decoding of a movie's first video track. Frames are numbered in presentation
-// order; frame i is shown from its start up to the start of frame i + 1 (the last one for its
-// sample's duration). Random access decodes forward from the sync sample before the wanted frame;
+// Frame-exact video decoding of a movie's first video track. Frames are numbered in the order the
+// movie shows them, following the track's edit list: a media frame that two edits show counts
+// twice, one that no edit shows not at all. Frame i is shown from its start up to its end (the
+// start of frame i + 1 unless an empty edit or the end of an edit comes first; then the picture
+// stays as it is). Random access decodes forward from the sync sample before the wanted frame;
 // asking for the following frames continues without seeking, which is how playback uses it.
 // One decoder belongs to one thread at a time.
 #include <cstdint>
@@ -30,10 +32,10 @@ public:
 
     AVCodecID CodecId() const { return codecId_; }
     const MediaFile& File() const { return *file_; }
-    int FrameCount() const { return static_cast<int>(frames_.size()); }
+    int FrameCount() const { return static_cast<int>(shown_.size()); }
     const VideoFrameInfo& Frame(int index) const { return info_[static_cast<size_t>(index)]; }
-    // The frame whose span holds the position: positions before the first frame give 0, positions
-    // at or after the last frame's start give the last frame.
+    // The frame shown at the position: positions before the first frame give 0, positions in an
+    // empty edit or past the end give the frame before them.
     int FrameIndexAt(int64_t ticks) const;
 
     // Decodes frame index. The frame stays owned by the decoder and valid until the next call.
@@ -54,8 +56,11 @@ private:
         int decodeIndex = 0;  // index into the track's samples
     };
     VideoDecoder() = default;
+    void ListShownFrames();
     bool SendSample(int decodeIndex);
     int IndexOfPts(int64_t pts) const;
+    // Decodes media frame `media` (index into frames_); the media index of what came out in *got.
+    const AVFrame* DecodeMedia(int media, int* got, bool continuing);
 
     std::shared_ptr<const MediaFile> file_;
     const brevio::engine::TrackSamples* track_ = nullptr;
@@ -64,8 +69,9 @@ private:
     PacketPtr packet_;
     FramePtr current_;
     FramePtr scratch_;
-    std::vector<Entry> frames_;         // presentation order
-    std::vector<VideoFrameInfo> info_;  // presentation order
+    std::vector<Entry> frames_;         // media frames in presentation order
+    std::vector<int> shown_;            // movie order: index into frames_
+    std::vector<VideoFrameInfo> info_;  // movie order
     std::vector<int> syncBefore_;       // per decode index: the sync sample at or before it
     std::vector<int64_t> minPtsAfter_;  // per decode index: smallest pts of the later samples
 
@@ -74,7 +80,7 @@ private:
     int nextFeed_ = 0;
     int64_t lastOutputPts_ = 0;
     bool haveLastOutput_ = false;
-    int currentIndex_ = -1;
+    int currentMedia_ = -1;  // index into frames_ of current_
 };
 
 }  // namespace brevio::media

@@ -52,6 +52,9 @@ private:
     QIODevice* io_ = nullptr;
 };
 
+// How often the sink is fed and its played time read while nothing else happens.
+constexpr auto kFeedPeriod = std::chrono::milliseconds(5);
+
 AudioSinkFactory& InstalledFactory() {
     static AudioSinkFactory factory;
     return factory;
@@ -77,33 +80,37 @@ CAudioOutput::CAudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSi
       start_(start),
       clock_(std::move(clock)),
       volume_(volume) {
-    thread_ = std::thread([this] { Run(); });
+    Start();
 }
 
 CAudioOutput::~CAudioOutput() {
     stop_.store(true, std::memory_order_release);
-    if (thread_.joinable()) thread_.join();
+    signal_.Post();
+    Join();
 }
 
-void CAudioOutput::Run() {
+uint32_t CAudioOutput::Run() {
     std::unique_ptr<IAudioSink> sink = factory_ ? factory_() : nullptr;
-    if (!sink) return;
+    if (!sink) return 1;
     const QAudioFormat format = sink->Format();
     auto decoder =
         media::AudioDecoder::Create(file_, format.sampleRate(), format.channelCount(), nullptr);
-    if (!decoder) return;
+    if (!decoder) return 1;
     decoder->Seek(start_.baseTicks);
 
     int volume = volume_.load(std::memory_order_relaxed);
     sink->SetVolume(volume / 10000.0);
-    if (!sink->Start()) return;
+    if (!sink->Start()) return 1;
 
     std::vector<int16_t> pending;
     size_t pendingPos = 0;
     int64_t firstTicks = -1;
     qint64 publishedUSecs = -1;
     bool ended = false;
-    while (!stop_.load(std::memory_order_acquire)) {
+    auto due = WorkerSignal::Clock::now();
+    for (;;) {
+        const uint64_t seen = signal_.Posts();
+        if (stop_.load(std::memory_order_acquire)) break;
         const int wanted = volume_.load(std::memory_order_relaxed);
         if (wanted != volume) {
             volume = wanted;
@@ -137,9 +144,11 @@ void CAudioOutput::Run() {
             publishedUSecs = played;
             clock_->SetAudio(firstTicks + played * 10, start_.serial);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        due = std::max(due + kFeedPeriod, WorkerSignal::Clock::now());
+        signal_.WaitUntil(seen, due);
     }
     sink->Stop();
+    return 0;
 }
 
 }  // namespace brevio::player

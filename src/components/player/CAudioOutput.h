@@ -3,16 +3,18 @@
 // thread (a QAudioSink on the default output device, or a test's own), publishing the time of
 // what the sink has played on the shared clock. The clock is published only while that time
 // moves: once the sound has run out (a sound track shorter than the picture) the clock goes on by
-// the steady clock from the last report. One object serves one play request; the destructor stops
-// the sink and joins the thread.
+// the steady clock from the last report. Between feeds the thread waits for the sink's next
+// period or a change (volume, stop). One object serves one play request; the destructor stops the
+// sink and joins the thread.
 #include <QAudioFormat>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "PlaybackClock.h"
+#include "WorkerSignal.h"
 #include "media/MediaFile.h"
+#include "platform/CThreadBase.h"
 
 namespace brevio::player {
 
@@ -43,19 +45,22 @@ AudioSinkFactory CurrentAudioSinkFactory();
 // Installs a factory for every later play request (a test's fake sink); empty restores the device.
 void SetAudioSinkFactory(AudioSinkFactory factory);
 
-class CAudioOutput {
+class CAudioOutput : private CThreadBase {
 public:
     CAudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSinkFactory factory,
                  PlayStart start, std::shared_ptr<PlaybackClock> clock, int volume);
-    ~CAudioOutput();
+    ~CAudioOutput() override;
     CAudioOutput(const CAudioOutput&) = delete;
     CAudioOutput& operator=(const CAudioOutput&) = delete;
 
     // 0 to 10000.
-    void SetVolume(int volume) { volume_.store(volume, std::memory_order_relaxed); }
+    void SetVolume(int volume) {
+        volume_.store(volume, std::memory_order_relaxed);
+        signal_.Post();
+    }
 
 private:
-    void Run();
+    uint32_t Run() override;
 
     const std::shared_ptr<const media::MediaFile> file_;
     const AudioSinkFactory factory_;
@@ -63,7 +68,7 @@ private:
     const std::shared_ptr<PlaybackClock> clock_;
     std::atomic<int> volume_;
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    WorkerSignal signal_;
 };
 
 }  // namespace brevio::player

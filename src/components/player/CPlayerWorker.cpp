@@ -6,13 +6,9 @@
 namespace brevio::player {
 
 namespace {
-// Longest sleep while playing, so that new requests are taken up quickly.
-constexpr int64_t kMaxSleepTicks = 50'000;  // 5 ms
-
-void SleepTicks(int64_t ticks) {
-    ticks = std::clamp<int64_t>(ticks, 1'000, kMaxSleepTicks);
-    std::this_thread::sleep_for(std::chrono::microseconds(ticks / 10));
-}
+// Longest wait for a frame: the clock that sets the deadline may be re-based meanwhile (the sound
+// starts leading it), so the deadline is looked at again at least this often.
+constexpr int64_t kMaxWaitTicks = 200'000;  // 20 ms
 }  // namespace
 
 CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
@@ -24,20 +20,24 @@ CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64
       clock_(std::move(clock)),
       receiver_(receiver),
       callbacks_(std::move(callbacks)) {
-    thread_ = std::thread([this] { Run(); });
+    Start();
 }
 
 CPlayerWorker::~CPlayerWorker() {
     Post(new Request{Request::Quit, 0, {}});
-    if (thread_.joinable()) thread_.join();
+    Join();
     delete mailbox_.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 void CPlayerWorker::Post(Request* request) {
     // A request that the worker has not taken yet is superseded by the new one.
     delete mailbox_.exchange(request, std::memory_order_acq_rel);
-    wake_.fetch_add(1, std::memory_order_release);
-    wake_.notify_one();
+    signal_.Post();
+}
+
+void CPlayerWorker::WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen) {
+    const int64_t wait = std::clamp<int64_t>(ticks - clock_->Now(start), 0, kMaxWaitTicks);
+    signal_.WaitUntil(seen, WorkerSignal::Clock::now() + std::chrono::nanoseconds(wait * 100));
 }
 
 void CPlayerWorker::Show(int64_t ticks, uint32_t serial) {
@@ -97,7 +97,7 @@ bool CPlayerWorker::ShowFrame(const Request& r) {
     return true;
 }
 
-void CPlayerWorker::Run() {
+uint32_t CPlayerWorker::Run() {
     const int count = decoder_->FrameCount();
     bool playing = false;
     PlayStart start;
@@ -106,10 +106,10 @@ void CPlayerWorker::Run() {
     int nextGot = -1;
     QImage nextPicture;
     for (;;) {
-        const uint32_t seen = wake_.load(std::memory_order_acquire);
+        const uint64_t seen = signal_.Posts();
         if (Request* taken = mailbox_.exchange(nullptr, std::memory_order_acq_rel)) {
             std::unique_ptr<Request> r(taken);
-            if (r->kind == Request::Quit) return;
+            if (r->kind == Request::Quit) return 0;
             nextReady = false;
             nextPicture = QImage();
             if (r->kind == Request::Show) {
@@ -136,7 +136,7 @@ void CPlayerWorker::Run() {
             continue;
         }
         if (!playing) {
-            wake_.wait(seen, std::memory_order_acquire);
+            signal_.Wait(seen);
             continue;
         }
         const int64_t now = clock_->Now(start);
@@ -145,7 +145,7 @@ void CPlayerWorker::Run() {
                 PostEnded(start.serial);
                 playing = false;
             } else {
-                SleepTicks(durationTicks_ - now);
+                WaitForMovieTime(start, durationTicks_, seen);
             }
             continue;
         }
@@ -167,7 +167,7 @@ void CPlayerWorker::Run() {
         }
         const int64_t at = decoder_->Frame(nextIndex).startTicks;
         if (now < at) {
-            SleepTicks(at - now);
+            WaitForMovieTime(start, at, seen);
             continue;
         }
         shownIndex_ = nextGot;

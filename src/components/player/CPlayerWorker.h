@@ -3,18 +3,20 @@
 // thread hands it requests through a one-slot mailbox (the newest request replaces one not yet
 // taken) and a wake counter; the worker answers with queued calls on the receiver object, tagged
 // with the request's serial so that the UI can drop answers to requests it has since replaced.
-// The destructor stops and joins the thread.
+// Between frames the worker waits until the next one is due or a request comes. The destructor
+// stops and joins the thread.
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "PlaybackClock.h"
+#include "WorkerSignal.h"
 #include "media/FrameScaler.h"
 #include "media/VideoDecoder.h"
+#include "platform/CThreadBase.h"
 
 namespace brevio::player {
 
@@ -28,12 +30,12 @@ struct WorkerCallbacks {
     std::function<void(uint32_t serial)> failed;
 };
 
-class CPlayerWorker {
+class CPlayerWorker : private CThreadBase {
 public:
     CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
                   std::shared_ptr<PlaybackClock> clock, QObject* receiver,
                   WorkerCallbacks callbacks, QSize pictureSize);
-    ~CPlayerWorker();
+    ~CPlayerWorker() override;
     CPlayerWorker(const CPlayerWorker&) = delete;
     CPlayerWorker& operator=(const CPlayerWorker&) = delete;
 
@@ -51,7 +53,9 @@ private:
         PlayStart start;
     };
     void Post(Request* request);
-    void Run();
+    uint32_t Run() override;
+    // Waits until the clock of a play request reaches `ticks`, or a request comes.
+    void WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen);
     QImage Render(const AVFrame* frame);
     bool ShowFrame(const Request& r);
     void PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek);
@@ -70,9 +74,8 @@ private:
     QObject* const receiver_;  // outlives the worker: its owner joins the thread first
     WorkerCallbacks callbacks_;
     std::atomic<Request*> mailbox_{nullptr};
-    std::atomic<uint32_t> wake_{0};
+    WorkerSignal signal_;
     std::atomic<int> displayMode_{0};
-    std::thread thread_;
 };
 
 }  // namespace brevio::player

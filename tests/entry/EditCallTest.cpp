@@ -160,7 +160,7 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
 }
 
 TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
-    const QString movie = Movie(12);
+    const QString movie = Movie(16);  // two cuts of four leave a strip that still selects
     std::shared_ptr<QString> firstAnswer;
     std::shared_ptr<QString> secondAnswer;
     QString title;
@@ -174,9 +174,16 @@ TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
         openAfterEsc = driver.Dialog()->isVisible();
 
         SelectFourAndCut(driver, 2);
-        SelectFourAndCut(driver, 2);
-        // Enter on the focused Undo button undoes exactly one cut.
+        // The second cut from the keyboard: the strip takes the focus with the click and its
+        // Delete key cuts.
         driver.Dialog()->activateWindow();
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(driver.ClickScene(2));
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        driver.PressKey(Qt::Key_Delete);
+        brevioedit::Pause(300);  // the strip posts the cut to the pane
+        // Enter on the focused Undo button undoes exactly one of the two cuts.
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         driver.Button(kUndo)->setFocus();
         driver.PressKey(Qt::Key_Return, driver.Button(kUndo));
         WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs);

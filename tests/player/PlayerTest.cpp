@@ -584,8 +584,8 @@ TEST_F(PlayerTest, SoundAndPictureFollowTheEditLists) {
     const auto pcm = tm::MakeMovie(late);
     late.audio = tm::Audio::Aac;
     const auto aac = tm::MakeMovie(late);
-    // Units 0 and 2 cut out by the engine: the sound edits are the empty one, then two stretches
-    // of media that do not follow each other.
+    // Units 0 and 2 kept by the engine's cut: the sound's empty edit stays before unit 0's sound,
+    // and unit 2's sound follows it in the written media.
     brevio::test::TempDir dir(QStringLiteral("playeredits"));
     const std::filesystem::path cut = dir.file(QStringLiteral("cut.mov")).toStdString();
     {

@@ -298,7 +298,7 @@ TEST_F(EditCallTest, EndRequestAcceptedWhileAskingKeepsItsCode) {
             if (question.isNull() && box != nullptr) {
                 question = box;
                 dialog->PostMessage(WM_BRV_CLOSE_REQUEST, 7, 0);
-                QTimer::singleShot(3000, &watch, [&] {
+                QTimer::singleShot(1000, Qt::PreciseTimer, &watch, [&] {
                     questionClosed = question.isNull() || !question->isVisible();
                     if (!questionClosed) question->close();
                 });
@@ -308,7 +308,7 @@ TEST_F(EditCallTest, EndRequestAcceptedWhileAskingKeepsItsCode) {
         ASSERT_TRUE(driver.ClickButton(kCancel));
     });
     watch.stop();
-    brevioedit::Pause(3100);
+    brevioedit::Pause(2500);  // the check one second after the question appeared
     EXPECT_TRUE(questionClosed);
     EXPECT_EQ(call.result, 7);
 }

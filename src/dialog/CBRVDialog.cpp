@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QShowEvent>
 #include <exception>
 
@@ -130,12 +131,23 @@ LRESULT CBRVDialog::OnCloseRequest(int32_t code) {
 }
 
 void CBRVDialog::keyPressEvent(QKeyEvent* event) {
-    // Keys that reach the dialog itself went past the focused control: Esc (IDCANCEL) and Enter
-    // (IDOK) are not handled, and no default button is pressed on the dialog's behalf.
     switch (event->key()) {
-        case Qt::Key_Escape:
         case Qt::Key_Enter:
-        case Qt::Key_Return:
+        case Qt::Key_Return: {
+            // Enter on a focused push button is that button's command, sent to the dialog as the
+            // dialog manager sends it (the buttons themselves do not take Enter).
+            event->accept();
+            auto* button = qobject_cast<QPushButton*>(focusWidget());
+            bool numbered = false;
+            const uint id = button != nullptr ? button->objectName().toUInt(&numbered) : 0;
+            if (numbered && id <= 0xFFFF && button->isEnabled() && isAncestorOf(button)) {
+                SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), BN_CLICKED),
+                            reinterpret_cast<intptr_t>(button));
+            }
+            return;
+        }
+        case Qt::Key_Escape:
+            // IDCANCEL is not handled: Esc does not close the dialog.
             event->accept();
             return;
         default:

@@ -8,6 +8,7 @@
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/MovieParser.h"
 #include "engine/impl/SampleTable.h"
+#include "engine/impl/TrackTimeline.h"
 
 using namespace brevio::engine;
 
@@ -142,6 +143,15 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
             ts.bytesPerFrame = tm.description.bytesPerFrame;
         }
         ts.editMediaTime = tm.EditMediaTime();
+        const TrackTimeline timeline(tm, model.timeScale);
+        for (const TimelinePiece& piece : timeline.Pieces(0, PresentedPiece::kOpenEnd)) {
+            PresentedPiece presented;
+            presented.movieStart = piece.movieStart;
+            presented.movieEnd = piece.movieEnd;
+            presented.mediaStart = piece.Empty() ? -1 : piece.mediaStart;
+            presented.mediaEnd = piece.Empty() ? -1 : piece.mediaEnd;
+            ts.presentation.push_back(presented);
+        }
         ts.samples = std::move(*refs);
         samples.tracks.push_back(std::move(ts));
     }

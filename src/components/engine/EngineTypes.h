@@ -49,6 +49,18 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
 
 enum class TrackKind { Video, Audio, Text, Other };
 
+// A stretch of movie time as a track presents it: its media from mediaStart to mediaEnd played at
+// normal speed, or nothing (an empty edit). Movie times in the movie time scale, media times in
+// the track's.
+struct PresentedPiece {
+    static constexpr int64_t kOpenEnd = INT64_MAX;
+    int64_t movieStart = 0;
+    int64_t movieEnd = kOpenEnd;  // kOpenEnd: to the end of the media
+    int64_t mediaStart = -1;      // -1: nothing is presented
+    int64_t mediaEnd = -1;        // exclusive; kOpenEnd with an open movieEnd
+    bool Empty() const { return mediaStart < 0; }
+};
+
 // One track of an opened file with its samples in decode order.
 //
 // Uncompressed audio ('twos', 'sowt', 'lpcm', 'in24', 'in32', 'fl32', 'fl64', 'raw ', 'ulaw',
@@ -80,6 +92,9 @@ struct TrackSamples {
     uint32_t bytesPerFrame = 0;  // uncompressed audio: bytes of one frame of all channels
     // Presentation: media time at which the track starts (first edit of 'elst'); 0 without one.
     int64_t editMediaTime = 0;
+    // The whole edit list read the way cutting reads it: pieces in movie order from 0, without
+    // gaps. A track without an edit list presents its whole media from 0.
+    std::vector<PresentedPiece> presentation;
     SampleList samples;
 };
 

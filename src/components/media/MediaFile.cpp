@@ -8,8 +8,6 @@
 #include "Ticks.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/FileLocator.h"
-#include "engine/impl/FileImpl.h"
-#include "engine/impl/TrackTimeline.h"
 
 namespace brevio::media {
 
@@ -45,19 +43,16 @@ std::shared_ptr<const MediaFile> MediaFile::Open(const std::filesystem::path& pa
     }
     file->durationTicks_ = MediaToTicks(samples.movieDuration, samples.movieTimeScale);
     // The engine's own reading of each edit list, so that playing shows what cutting keeps.
-    const auto& model = file->movie_->GetImpl().model;
-    if (model.tracks.size() != samples.tracks.size()) return fail("tracks do not match");
-    for (const auto& trackModel : model.tracks) {
-        const brevio::engine::TrackTimeline timeline(trackModel, model.timeScale);
+    for (const auto& track : samples.tracks) {
         std::vector<PresentedRange> ranges;
-        for (const auto& piece : timeline.Pieces(0, PresentedRange::kOpenEnd)) {
+        for (const auto& piece : track.presentation) {
             PresentedRange r;
-            r.startTicks = MediaToTicks(piece.movieStart, model.timeScale);
+            r.startTicks = MediaToTicks(piece.movieStart, samples.movieTimeScale);
             r.endTicks = piece.movieEnd == PresentedRange::kOpenEnd
                              ? PresentedRange::kOpenEnd
-                             : MediaToTicks(piece.movieEnd, model.timeScale);
-            r.mediaStart = piece.Empty() ? -1 : piece.mediaStart;
-            r.mediaEnd = piece.Empty() ? -1 : piece.mediaEnd;
+                             : MediaToTicks(piece.movieEnd, samples.movieTimeScale);
+            r.mediaStart = piece.mediaStart;
+            r.mediaEnd = piece.mediaEnd;
             if (r.endTicks > r.startTicks) ranges.push_back(r);
         }
         file->presentation_.push_back(std::move(ranges));

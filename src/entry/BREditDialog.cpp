@@ -31,6 +31,7 @@ CallOutcome RunCall(const char16_t* moviePath, void* ownerWindow, uint32_t saved
                     int32_t playerValue, bool wantPlayerValue, int64_t startPosition,
                     const char16_t* caption, const HostToolkit& toolkit) {
     CallOutcome outcome;
+    const CallTranslation translation;
     // A host without an application of its own cannot have handed a window.
     QWidget* owner = toolkit.GetState() == HostToolkit::State::HostApplication
                          ? static_cast<QWidget*>(ownerWindow)

@@ -4,6 +4,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <mutex>
 
 #include "framesource/IFrameSource.h"
@@ -30,6 +33,19 @@ QuietFFmpegLog::QuietFFmpegLog() : previousLevel_(av_log_get_level()) {
 
 QuietFFmpegLog::~QuietFFmpegLog() {
     av_log_set_level(previousLevel_);
+}
+
+CallTranslation::CallTranslation() {
+    if (QCoreApplication::instance() == nullptr) return;
+    if (translator_.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installed_ = QCoreApplication::installTranslator(&translator_);
+    }
+}
+
+CallTranslation::~CallTranslation() {
+    if (installed_ && QCoreApplication::instance() != nullptr)
+        QCoreApplication::removeTranslator(&translator_);
 }
 
 }  // namespace brevio

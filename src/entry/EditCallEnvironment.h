@@ -1,6 +1,7 @@
 #pragma once
 // What the library sets up around an editing call apart from the toolkit: its own components in
-// the registry, and FFmpeg's logging kept quiet.
+// the registry, FFmpeg's logging kept quiet, and the toolkit's own texts in the dialog's language.
+#include <QTranslator>
 
 namespace brevio {
 
@@ -20,6 +21,22 @@ public:
 
 private:
     int previousLevel_;
+};
+
+// While it lives, the toolkit's own texts (the Save-As dialog's buttons and labels, the message
+// boxes' buttons) are in Chinese (Simplified), the language of the dialog's string table, when
+// the system has that translation. Installed once the application exists; removed at the end of
+// the call, so the host's texts are its own again.
+class CallTranslation {
+public:
+    CallTranslation();
+    ~CallTranslation();
+    CallTranslation(const CallTranslation&) = delete;
+    CallTranslation& operator=(const CallTranslation&) = delete;
+
+private:
+    QTranslator translator_;
+    bool installed_ = false;
 };
 
 }  // namespace brevio

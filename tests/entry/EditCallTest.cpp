@@ -130,6 +130,7 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
     const QString movie = Movie(12);
     const QString destination = dir_.file(QStringLiteral("edited.mov"));
     int ffmpegLevel = 0;
+    QString saveLabel;
     const Call call = RunCall(
         movie,
         [&](DialogDriver& driver) {
@@ -144,12 +145,16 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
             ASSERT_TRUE(driver.ClickButton(kRedo));
             ASSERT_TRUE(WaitFor([&] { return !driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
             auto answered = DialogDriver::AnswerSaveAs(destination, kTimeoutMs);
+            saveLabel = QCoreApplication::translate("QFileDialog", "&Save");
             ASSERT_TRUE(driver.ClickButton(kSave));
             EXPECT_TRUE(*answered);
         },
         512, 6000);
     EXPECT_EQ(ffmpegLevel, AV_LOG_QUIET);
     EXPECT_NE(av_log_get_level(), AV_LOG_QUIET);
+    // The toolkit's own texts speak the dialog's language during the call, and the host's after.
+    EXPECT_EQ(saveLabel, QStringLiteral("保存(&S)"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), QStringLiteral("&Save"));
     ASSERT_EQ(call.result, 0);
     EXPECT_EQ(QFileInfo(call.SavedPath()).canonicalFilePath(),
               QFileInfo(destination).canonicalFilePath());

@@ -31,7 +31,11 @@ void CThumbnailCache::ReleaseAll() {
 HRESULT CThumbnailCache::SetCount(int n) {
     if (n < 0 || n > length_) return E_FAIL;
     if (n < count_) {
-        const QSize size = items_[0].image.size();
+        QSize size;
+        {
+            std::lock_guard guard(items_[0].lock);
+            size = items_[0].image.size();
+        }
         if (size.width() < 0 || size.height() < 0) return S_FALSE;
         for (int i = n; i < count_; ++i) Fill(i, size);
     }

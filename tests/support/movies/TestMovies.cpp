@@ -47,8 +47,9 @@ std::string Hex(size_t v) {
     return s.str();
 }
 
-// Builds into a private folder of the cache and renames into place, so that parallel tests see
-// either no file or a complete one.
+// Builds into a private folder of the cache and links it into place, so that parallel tests see
+// either no file or a complete one. A movie another test put there first stays: replacing it would
+// look to that test like its source movie changing on disk.
 fs::path Cached(const std::string& key, const std::function<void(const fs::path&)>& build) {
     fs::path cache = TestTmpRoot() / "movies-cache";
     fs::create_directories(cache);
@@ -57,7 +58,9 @@ fs::path Cached(const std::string& key, const std::function<void(const fs::path&
     TempDir work("movie-build");
     fs::path built = work / "movie.mov";
     build(built);
-    fs::rename(built, target);  // same file system: atomic
+    std::error_code error;
+    fs::create_hard_link(built, target, error);  // same file system: atomic, never replaces
+    if (error && !fs::exists(target)) throw std::runtime_error("cannot cache " + target.string());
     return target;
 }
 

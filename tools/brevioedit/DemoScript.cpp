@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <utility>
 
 #include "DialogDriver.h"
@@ -84,9 +85,11 @@ bool DemoScript::Steps(DialogDriver& driver) {
     Shoot(driver, QStringLiteral("dialog-redone"));
 
     // Save runs the Save-As dialog and the save in nested loops; the dialog then ends itself.
-    auto answered = DialogDriver::AnswerSaveAs(SavedMoviePath(), kStepTimeoutMs);
+    const QString saveAsShot = QDir(folder_).absoluteFilePath(QStringLiteral("save-as.png"));
+    auto answered = DialogDriver::AnswerSaveAs(SavedMoviePath(), kStepTimeoutMs, saveAsShot);
     if (!driver.ClickButton(kSave)) return Fail(QStringLiteral("save"));
     if (!*answered) return Fail(QStringLiteral("the Save-As dialog did not open"));
+    if (QFileInfo::exists(saveAsShot)) screenshots_ += saveAsShot;
     return true;
 }
 

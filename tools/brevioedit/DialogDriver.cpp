@@ -180,14 +180,16 @@ bool DialogDriver::CutSelection(int timeoutMs) {
                    timeoutMs);
 }
 
-std::shared_ptr<bool> DialogDriver::AnswerSaveAs(const QString& path, int timeoutMs) {
+std::shared_ptr<bool> DialogDriver::AnswerSaveAs(const QString& path, int timeoutMs,
+                                                 const QString& screenshotPath) {
     auto answered = std::make_shared<bool>(false);
     ArmModalAnswer<QFileDialog>(
-        [answered, path](QFileDialog* dialog) {
+        [answered, path, screenshotPath](QFileDialog* dialog) {
             const QFileInfo info(path);
             dialog->setDirectory(info.absolutePath());
             dialog->selectFile(info.fileName());
             if (auto* edit = dialog->findChild<QLineEdit*>()) edit->setText(info.fileName());
+            if (!screenshotPath.isEmpty()) dialog->grab().save(screenshotPath, "PNG");
             *answered = true;
             QMetaObject::invokeMethod(dialog, "accept");
         },

@@ -55,7 +55,10 @@ public:
 
     // Arms an answer for the next Save-As dialog: the file name is typed and the dialog accepted.
     // The flag turns true when it was answered.
-    static std::shared_ptr<bool> AnswerSaveAs(const QString& path, int timeoutMs);
+    // With a screenshot path, the filled-in Save-As dialog is saved there as PNG before it is
+    // accepted.
+    static std::shared_ptr<bool> AnswerSaveAs(const QString& path, int timeoutMs,
+                                              const QString& screenshotPath = {});
     // Arms an answer for the next message box: presses OK (or Cancel when `ok` is false). The
     // string gets the box's text.
     static std::shared_ptr<QString> AnswerMessageBox(bool ok, int timeoutMs);

@@ -143,15 +143,7 @@ void CVarnoMovFile::Impl::Open(const std::filesystem::path& p, Purpose how) {
             ts.bytesPerFrame = tm.description.bytesPerFrame;
         }
         ts.editMediaTime = tm.EditMediaTime();
-        const TrackTimeline timeline(tm, model.timeScale);
-        for (const TimelinePiece& piece : timeline.Pieces(0, PresentedPiece::kOpenEnd)) {
-            PresentedPiece presented;
-            presented.movieStart = piece.movieStart;
-            presented.movieEnd = piece.movieEnd;
-            presented.mediaStart = piece.Empty() ? -1 : piece.mediaStart;
-            presented.mediaEnd = piece.Empty() ? -1 : piece.mediaEnd;
-            ts.presentation.push_back(presented);
-        }
+        ts.presentation = TrackTimeline(tm, model.timeScale).Pieces(0, PresentedPiece::kOpenEnd);
         ts.samples = std::move(*refs);
         samples.tracks.push_back(std::move(ts));
     }

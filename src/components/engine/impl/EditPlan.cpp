@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,7 +23,7 @@ namespace brevio::engine {
 namespace {
 
 using Samples = SampleList;
-constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
+constexpr int64_t kOpenEnd = PresentedPiece::kOpenEnd;
 
 // Consecutive kept units: where they lie in the source and where they go.
 struct Run {
@@ -143,7 +142,7 @@ public:
     // Adds the samples that show `piece` at written movie time `at` for `length` and extends
     // the edit list. `toEnd`: the piece ends the track, which keeps the rest of its media (its
     // length is kOpenEnd when the track has no edit list to say how much it shows).
-    virtual void Add(const TimelinePiece& piece, int64_t at, int64_t length, bool toEnd,
+    virtual void Add(const PresentedPiece& piece, int64_t at, int64_t length, bool toEnd,
                      EditListBuilder& edits) = 0;
     // Media time written so far.
     virtual int64_t Written() const { return written_; }
@@ -209,7 +208,7 @@ public:
         half_ = samples.empty() ? 0 : int64_t(samples.front().duration) / 2;
     }
 
-    void Add(const TimelinePiece& piece, int64_t at, int64_t length, bool toEnd,
+    void Add(const PresentedPiece& piece, int64_t at, int64_t length, bool toEnd,
              EditListBuilder& edits) override {
         if (samples_.empty()) return;
         const int64_t m0 = piece.mediaStart;
@@ -272,14 +271,14 @@ public:
     PcmCutter(const TrackModel& model, const TrackSamples& ts, OutTrack& out, uint32_t movieScale)
         : TrackCutter(model, ts.samples, out, movieScale),
           delta_(FrameDelta(model)),
-          bpf_(ts.bytesPerFrame) {
+          bpf_(ts.bytesPerFrame),
+          totalFrames_(model.tables.sampleCount) {
         out.frameSamples = true;
         out.frameDelta = uint32_t(delta_);
         out.fixedSize = model.tables.fixedSampleSize;
-        for (const SampleRef& s : ts.samples) totalFrames_ += s.size / bpf_;
     }
 
-    void Add(const TimelinePiece& piece, int64_t at, int64_t length, bool toEnd,
+    void Add(const PresentedPiece& piece, int64_t at, int64_t length, bool toEnd,
              EditListBuilder& edits) override {
         const int64_t f0 = std::clamp<int64_t>(piece.mediaStart / delta_, 0, totalFrames_);
         const int64_t shown = Written() + (piece.mediaStart - f0 * delta_);
@@ -321,7 +320,7 @@ private:
 
     int64_t delta_;
     uint32_t bpf_;
-    int64_t totalFrames_ = 0;
+    int64_t totalFrames_;  // every chunk's frames, as the checked tables count them
 };
 
 // Compressed audio and every other track: whole samples by their start time. A piece that opens
@@ -332,7 +331,7 @@ class TimedCutter : public TrackCutter {
 public:
     using TrackCutter::TrackCutter;
 
-    void Add(const TimelinePiece& piece, int64_t at, int64_t length, bool toEnd,
+    void Add(const PresentedPiece& piece, int64_t at, int64_t length, bool toEnd,
              EditListBuilder& edits) override {
         if (samples_.empty()) return;
         const int64_t m0 = piece.mediaStart;
@@ -507,8 +506,8 @@ Result<OutputMovie> PlanEditedMovie(const CVarnoMovFile::Impl& file,
         const int64_t mediaEnd =
             ts.samples.empty() ? 0 : ts.samples.back().decodeTime + ts.samples.back().duration;
         for (const Run& run : runs) {
-            const std::vector<TimelinePiece> pieces = timeline.Pieces(run.begin, run.end);
-            for (const TimelinePiece& piece : pieces) {
+            const std::vector<PresentedPiece> pieces = timeline.Pieces(run.begin, run.end);
+            for (const PresentedPiece& piece : pieces) {
                 const int64_t at = run.outStart + (piece.movieStart - run.begin);
                 const int64_t length =
                     piece.movieEnd == kOpenEnd ? kOpenEnd : piece.movieEnd - piece.movieStart;

@@ -1,7 +1,6 @@
 #include "engine/impl/TrackTimeline.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "engine/impl/BrevioUnits.h"
 
@@ -9,7 +8,7 @@ namespace brevio::engine {
 
 namespace {
 
-constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
+constexpr int64_t kOpenEnd = PresentedPiece::kOpenEnd;
 // Far beyond any movie, small enough that sums and rescaling never overflow.
 constexpr uint64_t kLongest = uint64_t(1) << 44;
 
@@ -67,12 +66,12 @@ int64_t TrackTimeline::MovieAt(int64_t mediaTime) const {
     return first->movieStart + Rescale(mediaTime - first->mediaStart, mediaScale_, movieScale_);
 }
 
-std::vector<TimelinePiece> TrackTimeline::Pieces(int64_t begin, int64_t end) const {
-    std::vector<TimelinePiece> pieces;
+std::vector<PresentedPiece> TrackTimeline::Pieces(int64_t begin, int64_t end) const {
+    std::vector<PresentedPiece> pieces;
     for (const TimelineSegment& s : segments_) {
         const int64_t a = std::max(begin, s.movieStart), b = std::min(end, s.movieEnd);
         if (a >= b) continue;
-        TimelinePiece p{a, b, -1, -1, a == s.movieStart};
+        PresentedPiece p{a, b, -1, -1};
         if (!s.Empty()) {
             p.mediaStart = s.mediaStart + Rescale(a - s.movieStart, movieScale_, mediaScale_);
             p.mediaEnd = b == kOpenEnd

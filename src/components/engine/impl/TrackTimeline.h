@@ -18,16 +18,6 @@ struct TimelineSegment {
     bool Empty() const { return mediaStart < 0; }
 };
 
-// One stretch of a range of movie time as the track shows it.
-struct TimelinePiece {
-    int64_t movieStart = 0;  // movie time scale
-    int64_t movieEnd = 0;
-    int64_t mediaStart = -1;  // -1: nothing shown (empty edit)
-    int64_t mediaEnd = -1;
-    bool segmentStart = false;  // the piece begins where its edit begins
-    bool Empty() const { return mediaStart < 0; }
-};
-
 class TrackTimeline {
 public:
     TrackTimeline(const TrackModel& track, uint32_t movieTimeScale);
@@ -37,8 +27,9 @@ public:
     // The movie time at which a media time is first shown; a media time that is never shown is
     // placed as the first media edit would place it.
     int64_t MovieAt(int64_t mediaTime) const;
-    // The pieces of [begin, end) in order; end may be INT64_MAX for "to the end of the track".
-    std::vector<TimelinePiece> Pieces(int64_t begin, int64_t end) const;
+    // The pieces of [begin, end) in order; end may be PresentedPiece::kOpenEnd for "to the end of
+    // the track".
+    std::vector<PresentedPiece> Pieces(int64_t begin, int64_t end) const;
     const std::vector<TimelineSegment>& Segments() const { return segments_; }
 
 private:

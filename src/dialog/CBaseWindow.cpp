@@ -3,7 +3,6 @@
 #include <QResizeEvent>
 #include <exception>
 
-#include "dialog/CDialogBase.h"
 #include "dialog/CInfoMessageWnd.h"
 #include "dialog/CInfoMessageWndChapter.h"
 #include "document/IsChapterMovie.h"
@@ -143,8 +142,7 @@ LRESULT CBaseWindow::OnCreate() {
 }
 
 void CBaseWindow::PostCloseRequestToDialog(uintptr_t code) const {
-    auto* dialog = dynamic_cast<CDialogBase*>(parentWidget());
-    if (dialog != nullptr && dialog->IsWindow()) dialog->PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
+    ParentHandle(this).PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
 }
 
 void CBaseWindow::CreatePanes() {

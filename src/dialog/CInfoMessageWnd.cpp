@@ -52,10 +52,8 @@ CInfoMessageWnd::~CInfoMessageWnd() = default;
 LRESULT CInfoMessageWnd::OnCreate() {
     const QRect client = rect();
     const QString face = LoadString(kFaceNameString);
-    headingFont_ = PanelFont(face, 14, 600);
-    bodyFont_ = PanelFont(face, 12, 400);
-    heading_ = MakeStatic(this, client, headingFont_);
-    body_ = MakeStatic(this, client, bodyFont_);
+    heading_ = MakeStatic(this, client, PanelFont(face, 14, 600));
+    body_ = MakeStatic(this, client, PanelFont(face, 12, 400));
     heading_->setText(LoadString(kHeadingString));
     // A QLabel breaks lines at LF; the carriage returns of the text are not drawn.
     body_->setText(GetInstructionText().remove(u'\r'));
@@ -68,17 +66,10 @@ QString CInfoMessageWnd::GetInstructionText() const {
 }
 
 QString CInfoMessageWnd::JoinSteps(const std::vector<uint32_t>& ids) {
-    std::vector<QString> steps;
-    qsizetype total = 0;
-    for (uint32_t id : ids) {
-        steps.push_back(LoadString(id));
-        total += steps.back().size() + 2;
-    }
     QString text;
-    text.reserve(total);
-    for (const QString& step : steps) {
+    for (uint32_t id : ids) {
         text += QStringLiteral("\r\n");
-        text += step;
+        text += LoadString(id);
     }
     return text;
 }

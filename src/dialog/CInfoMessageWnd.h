@@ -2,7 +2,6 @@
 // The instruction panel at the upper right of the editing dialog: a heading and the numbered steps
 // of editing a movie made of shooting units. It has no interaction; its texts are set once when its
 // window is created.
-#include <QFont>
 #include <QLabel>
 #include <QPointer>
 #include <QString>
@@ -39,8 +38,6 @@ private:
     LRESULT OnCreate();
     void Layout();
 
-    QFont headingFont_;
-    QFont bodyFont_;
     QPointer<QLabel> heading_;
     QPointer<QLabel> body_;
 };

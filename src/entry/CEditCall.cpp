@@ -10,14 +10,12 @@ CEditCall::CEditCall(QString moviePath, int32_t playerValue, int64_t startPositi
 int32_t CEditCall::RunDialog(const QString* caption, QWidget* owner) {
     try {
         const int32_t opened = dialog_.Open(moviePath_);
-        if (opened != 0) throw static_cast<EBRVDLGERRCODE>(opened);
+        if (opened != 0) return opened;
         dialog_.SetCaption(caption);
         dialog_.SetPlayerValue(playerValue_);
         dialog_.SetStartPosition(startPosition_);
         dialog_.DoModal(owner);
         return dialog_.GetResult();
-    } catch (EBRVDLGERRCODE code) {
-        return code;
     } catch (...) {
         return BRVDLG_FAILURE;
     }

@@ -32,8 +32,6 @@ constexpr uint32_t kNameExistsText = 140;
 constexpr uint32_t kSelectedSecondsText = 147;
 constexpr uint32_t kSourceChangedText = 155;
 
-constexpr uintptr_t kResultCancelled = 1;
-constexpr uintptr_t kResultFailure = 7;
 constexpr int32_t kPause = 4;
 
 const QColor kFrameFill(195, 195, 195);
@@ -110,7 +108,7 @@ void CThumbnailContainer::RegisterMessages() {
 
 LRESULT CThumbnailContainer::OnCreate() {
     const auto fail = [this] {
-        PostCloseRequest(kResultFailure);
+        PostCloseRequest(BRVDLG_FAILURE);
         return 0;
     };
     if (view_ == nullptr || !view_->Create(this, QRect(0, 0, 10, 10))) return fail();
@@ -299,7 +297,7 @@ bool CThumbnailContainer::CheckSourceFileChanged() {
     if (preview_ != nullptr) preview_->CloseMovie();
     sourceChangeReported_ = true;
     ShowMessage(this, kSourceChangedText, &messageCaption_, MB_ICONEXCLAMATION);
-    PostCloseRequest(kResultFailure);
+    PostCloseRequest(BRVDLG_FAILURE);
     return true;
 }
 
@@ -400,7 +398,7 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
 LRESULT CThumbnailContainer::OnCancel(uint16_t, uint16_t, intptr_t) {
     if (CheckSourceFileChanged()) return 0;
     if (preview_ != nullptr && FAILED(preview_->ControlPlayback(kPause))) return 1;
-    PostCloseRequest(kResultCancelled);
+    PostCloseRequest(BRVDLG_CANCELLED);
     return 0;
 }
 
@@ -424,10 +422,10 @@ std::unique_ptr<CThumbnailWnd> CThumbnailContainer::MakeView() {
 }
 
 int32_t CThumbnailContainer::LoadMovie(const QString& path) {
-    if (path.isEmpty()) return static_cast<int32_t>(kResultFailure);
+    if (path.isEmpty()) return BRVDLG_FAILURE;
     sourceInfo_.Snapshot(path);
     std::unique_ptr<CThumbnailWnd> view = MakeView();
-    if (view == nullptr) return static_cast<int32_t>(kResultFailure);
+    if (view == nullptr) return BRVDLG_FAILURE;
     const int32_t result = view->OpenDocument(path);
     view_ = std::move(view);
     if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();

@@ -12,7 +12,6 @@ namespace brevio {
 namespace {
 
 constexpr uint32_t kDefaultCaptionId = 128;
-constexpr uint32_t kCannotCreateTempFileId = 135;
 
 }  // namespace
 
@@ -85,12 +84,16 @@ void CThumbnailWnd::OnDestroy() {
 LRESULT CThumbnailWnd::OnLButtonDown(uintptr_t /*flags*/, int x, int y) {
     if (IsBusy()) return 0;  // not even the focus while thumbnails are being made
     setFocus(Qt::MouseFocusReason);
-    if (y < kImageTop || y > kHitBottom) return 0;
-    const int p = (x + GetScrollOffset().x() - 2) / kPitch;  // truncated toward zero
+    const int p = HitTest(x, y);
     if (p < 0 || p >= GetSceneCount()) return 0;
     SelectScene(p, false);
     InvalidateClient();
     return 0;
+}
+
+int CThumbnailWnd::HitTest(int x, int y) const {
+    if (y < kImageTop || y > kHitBottom) return -1;
+    return (x + GetScrollOffset().x() - 2) / kPitch;  // truncated toward zero
 }
 
 void CThumbnailWnd::FillStripWhite(QPainter& dc, int sceneCount) {
@@ -365,7 +368,7 @@ HRESULT CThumbnailWnd::RefreshReferenceMovie() {
     const QString path = refMovie_.GetPath();
     const HRESULT rc = document_.CreateReferenceMovie(path);
     if (FAILED(rc)) {
-        ShowMessage(this, kCannotCreateTempFileId, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, kTempFileFailedStringId, &messageCaption_, MB_ICONEXCLAMATION);
     } else {
         moviePath_ = path;
     }
@@ -373,9 +376,8 @@ HRESULT CThumbnailWnd::RefreshReferenceMovie() {
 }
 
 HRESULT CThumbnailWnd::FailEdit(HRESULT hr) {
-    ResetStrip();
     selectionLength_ = kDefaultSelectionLength;
-    return FAILED(hr) ? hr : E_FAIL;
+    return FailStrip(hr);
 }
 
 HRESULT CThumbnailWnd::CutSelection() {

@@ -100,6 +100,9 @@ public:
     // Optionally resets the scroll size to the strip, brings the run at p (with its margins) into
     // view when p >= 0, and repaints.
     void ScrollToScenes(bool resetSize, int p);
+    // Strip position under a client point, or -1 outside the hit band (not checked against the
+    // scene count).
+    int HitTest(int x, int y) const;
 
     // --- State, for the pane and for tests ---
     const QString& GetMoviePath() const { return moviePath_; }
@@ -115,6 +118,9 @@ public:
     void OnMovieSaved() override;
 
 protected:
+    // String shown when the reference movie cannot be written.
+    static constexpr uint32_t kTempFileFailedStringId = 135;
+
     // Message handlers.
     virtual LRESULT OnCreate();
     virtual LRESULT OnLButtonDown(uintptr_t flags, int x, int y);

@@ -14,9 +14,7 @@ namespace brevio {
 
 namespace {
 
-constexpr uint32_t kTempFileFailedStringId = 135;  // "the temporary file cannot be made"
-constexpr int32_t kPlay = 2;                       // ControlPlayback: play
-constexpr int32_t kFailureCode = 7;
+constexpr int32_t kPlay = 2;  // ControlPlayback: play
 
 }  // namespace
 
@@ -33,7 +31,7 @@ CThumbnailWndChapter::~CThumbnailWndChapter() {
 // Opening and the strip
 
 int32_t CThumbnailWndChapter::OpenDocument(const QString& path) {
-    if (path.isEmpty()) return kFailureCode;
+    if (path.isEmpty()) return BRVDLG_FAILURE;
     int32_t code = document_.Open(path);
     if (code == 0) {
         moviePath_ = path;
@@ -44,10 +42,10 @@ int32_t CThumbnailWndChapter::OpenDocument(const QString& path) {
         const int n = static_cast<int>(document_.GetUnitCount());
         totalUnits_ = 0;  // a new opening makes its cache anew
         if (FAILED(InitThumbnailCache(n))) {
-            code = kFailureCode;
+            code = BRVDLG_FAILURE;
         } else {
             totalUnits_ = n;
-            if (FAILED(cache_.SetCount(n))) code = kFailureCode;
+            if (FAILED(cache_.SetCount(n))) code = BRVDLG_FAILURE;
         }
         if (code == 0) {
             made_ = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(n));
@@ -169,11 +167,6 @@ HRESULT CThumbnailWndChapter::RefreshReferenceMovie() {
         ShowMessage(this, kTempFileFailedStringId, &messageCaption_, MB_ICONEXCLAMATION);
     }
     return hr;
-}
-
-int CThumbnailWndChapter::HitTest(int x, int y) const {
-    if (y < kImageTop || y > kHitBottom) return -1;
-    return (x + GetScrollOffset().x() - 2) / kPitch;
 }
 
 int CThumbnailWndChapter::GetContentRect(QRect* rect) const {

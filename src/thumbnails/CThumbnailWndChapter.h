@@ -59,9 +59,6 @@ public:
     // Makes the cache once per opening, one item per chapter; later calls change nothing.
     HRESULT InitThumbnailCache(int n) override;
 
-    // Strip position under a client point, or -1 outside the hit band (not checked against the
-    // scene count).
-    int HitTest(int x, int y) const;
     // The content rectangle of the strip (68 per chapter plus 4, by 64); returns the scene count.
     int GetContentRect(QRect* rect) const;
     // Starts the chapter worker on the cache as it is, with the priority timer. Before the window

@@ -18,11 +18,6 @@ namespace {
 
 constexpr uint32_t kCaptionStringId = 128;
 constexpr uint32_t kFileChangedStringId = 155;
-// ControlPlayback's codes.
-constexpr int32_t kPlay = 2;
-constexpr int32_t kPause = 4;
-constexpr int32_t kStop = 6;
-constexpr int32_t kPlayUnlessPaused = -1;
 
 // The frame's colours: the face and the outline (COLORREF 0x3D3A44).
 constexpr QColor kFrameFace(195, 195, 195);

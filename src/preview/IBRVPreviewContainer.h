@@ -9,6 +9,12 @@ namespace brevio {
 
 class IBRVPreviewContainer {
 public:
+    // The codes of ControlPlayback.
+    static constexpr int32_t kPlay = 2;
+    static constexpr int32_t kPause = 4;
+    static constexpr int32_t kStop = 6;
+    static constexpr int32_t kPlayUnlessPaused = -1;
+
     // Loads a movie (the reference movie after edits). S_OK, or the failure (E_FAIL without a
     // code) after unloading the player and telling the thumbnail sink OnPlaybackStarted.
     virtual HRESULT OpenMovie(const QString& path) = 0;

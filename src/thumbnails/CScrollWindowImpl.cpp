@@ -1,7 +1,6 @@
 #include "CScrollWindowImpl.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,14 +10,6 @@
 #include <cstdlib>
 
 namespace brevio {
-
-WindowHandle HandleOfWindow(QObject* object) {
-    if (auto* widget = dynamic_cast<CWindowImplT<QWidget>*>(object)) return widget->Handle();
-    if (auto* dialog = dynamic_cast<CWindowImplT<QDialog>*>(object)) return dialog->Handle();
-    if (auto* scroll = dynamic_cast<CWindowImplT<ScrollAreaWidget>*>(object))
-        return scroll->Handle();
-    return {};
-}
 
 ScrollAreaWidget::ScrollAreaWidget(QWidget* parent, Qt::WindowFlags flags)
     : QAbstractScrollArea(parent) {

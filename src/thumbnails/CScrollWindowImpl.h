@@ -23,9 +23,6 @@
 
 namespace brevio {
 
-// The handle of a window object of the framework (widget or dialog kind); null for other objects.
-WindowHandle HandleOfWindow(QObject* object);
-
 // QAbstractScrollArea with the constructor the window framework gives its Qt base.
 class ScrollAreaWidget : public QAbstractScrollArea {
 public:

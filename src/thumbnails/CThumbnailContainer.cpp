@@ -32,8 +32,6 @@ constexpr uint32_t kNameExistsText = 140;
 constexpr uint32_t kSelectedSecondsText = 147;
 constexpr uint32_t kSourceChangedText = 155;
 
-constexpr int32_t kPause = 4;
-
 const QColor kFrameFill(195, 195, 195);
 const QColor kFrameOutline(68, 58, 61);
 const QColor kSeparator(195, 195, 195);
@@ -320,7 +318,7 @@ void CThumbnailContainer::ReloadPreview(int64_t start) {
 }
 
 void CThumbnailContainer::PostCloseRequest(uintptr_t code) {
-    HandleOfWindow(parentWidget()).PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
+    brevio::ParentHandle(this).PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
 }
 
 bool CThumbnailContainer::ViewExists() const {
@@ -372,7 +370,8 @@ LRESULT CThumbnailContainer::OnRedo(uint16_t, uint16_t, intptr_t) {
 
 LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
     if (CheckSourceFileChanged()) return 0;
-    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(kPause))) return 1;
+    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(IBRVPreviewContainer::kPause)))
+        return 1;
 
     const QString filter = LoadString(kMovieFilter);
     CMovieSaveDlg dialog(this, LoadString(kSaveAsTitle), &filter,
@@ -397,7 +396,8 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
 
 LRESULT CThumbnailContainer::OnCancel(uint16_t, uint16_t, intptr_t) {
     if (CheckSourceFileChanged()) return 0;
-    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(kPause))) return 1;
+    if (preview_ != nullptr && FAILED(preview_->ControlPlayback(IBRVPreviewContainer::kPause)))
+        return 1;
     PostCloseRequest(BRVDLG_CANCELLED);
     return 0;
 }

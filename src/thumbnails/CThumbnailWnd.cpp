@@ -57,7 +57,7 @@ void CThumbnailWnd::RegisterMessages() {
 // Window
 
 LRESULT CThumbnailWnd::OnCreate() {
-    parentHandle_ = HandleOfWindow(parentWidget());
+    parentHandle_ = brevio::ParentHandle(this);
     const QRect client = ClientRect();
     SetScrollSize(client.width() + 1, client.height());
     SetScrollLine(kPitch, 10);

@@ -12,11 +12,7 @@
 
 namespace brevio {
 
-namespace {
-
-constexpr int32_t kPlay = 2;  // ControlPlayback: play
-
-}  // namespace
+namespace {}  // namespace
 
 CThumbnailWndChapter::CThumbnailWndChapter(QWidget* parent) : CThumbnailWnd(parent) {
     selectionLength_ = 1;
@@ -244,7 +240,7 @@ LRESULT CThumbnailWndChapter::OnLButtonDown(uintptr_t /*flags*/, int x, int y) {
 LRESULT CThumbnailWndChapter::OnLButtonDblClk(int x, int y) {
     setFocus(Qt::MouseFocusReason);
     SeekToChapter(x, y);
-    if (preview_ != nullptr) preview_->ControlPlayback(kPlay);
+    if (preview_ != nullptr) preview_->ControlPlayback(IBRVPreviewContainer::kPlay);
     return 0;
 }
 

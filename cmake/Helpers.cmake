@@ -18,8 +18,9 @@ function(brevio_test)
     set(T_TIMEOUT 300)
   endif()
   # The environment goes through `env` as the tests' launcher: test discovery would split an
-  # ENVIRONMENT list into separate properties.
+  # ENVIRONMENT list into separate properties. The neutral locale keeps the dialog's texts in the
+  # table's own language whatever the developer's language is.
   set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR
-    "/usr/bin/env;BREVIO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen;BREVIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    "/usr/bin/env;-u;LANGUAGE;-u;LC_ALL;-u;LC_MESSAGES;LANG=C.UTF-8;BREVIO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;QT_QPA_PLATFORM=offscreen;BREVIO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()

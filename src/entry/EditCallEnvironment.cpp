@@ -35,17 +35,22 @@ QuietFFmpegLog::~QuietFFmpegLog() {
     av_log_set_level(previousLevel_);
 }
 
-CallTranslation::CallTranslation() {
+CallTranslation::CallTranslation() : language_(resources::SystemLanguage()) {
     if (QCoreApplication::instance() == nullptr) return;
-    if (translator_.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        installed_ = QCoreApplication::installTranslator(&translator_);
+    if (language_ == resources::Language::Chinese) {
+        if (toolkitTranslator_.load(QLocale(QLocale::Chinese, QLocale::China),
+                                    QStringLiteral("qtbase"), QStringLiteral("_"),
+                                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            toolkitInstalled_ = QCoreApplication::installTranslator(&toolkitTranslator_);
+        }
     }
+    strings_.emplace(language_);
 }
 
 CallTranslation::~CallTranslation() {
-    if (installed_ && QCoreApplication::instance() != nullptr)
-        QCoreApplication::removeTranslator(&translator_);
+    strings_.reset();
+    if (toolkitInstalled_ && QCoreApplication::instance() != nullptr)
+        QCoreApplication::removeTranslator(&toolkitTranslator_);
 }
 
 }  // namespace brevio

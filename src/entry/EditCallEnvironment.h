@@ -1,7 +1,10 @@
 #pragma once
 // What the library sets up around an editing call apart from the toolkit: its own components in
-// the registry, FFmpeg's logging kept quiet, and the toolkit's own texts in the dialog's language.
+// the registry, FFmpeg's logging kept quiet, and every text of the call in the user's language.
 #include <QTranslator>
+#include <optional>
+
+#include "resources/StringTranslation.h"
 
 namespace brevio {
 
@@ -23,10 +26,12 @@ private:
     int previousLevel_;
 };
 
-// While it lives, the toolkit's own texts (the Save-As dialog's buttons and labels, the message
-// boxes' buttons) are in Chinese (Simplified), the language of the dialog's string table, when
-// the system has that translation. Installed once the application exists; removed at the end of
-// the call, so the host's texts are its own again.
+// While it lives, the editing call speaks the user's language (resources::SystemLanguage, read
+// from the environment through QLocale::system()): the string table's texts and the toolkit's
+// own texts (the Save-As dialog's buttons and labels, the message boxes' buttons) alike. Chinese
+// (Simplified), the table's own language, takes Qt's Chinese translation when the system has it;
+// English takes the table's English translation and Qt's built-in English. Installed once the
+// application exists; removed at the end of the call, so the host's texts are its own again.
 class CallTranslation {
 public:
     CallTranslation();
@@ -34,9 +39,13 @@ public:
     CallTranslation(const CallTranslation&) = delete;
     CallTranslation& operator=(const CallTranslation&) = delete;
 
+    resources::Language GetLanguage() const { return language_; }
+
 private:
-    QTranslator translator_;
-    bool installed_ = false;
+    resources::Language language_;
+    QTranslator toolkitTranslator_;
+    bool toolkitInstalled_ = false;
+    std::optional<resources::StringTranslation> strings_;
 };
 
 }  // namespace brevio

@@ -8,7 +8,7 @@
 #include <QMessageBox>
 
 #include "platform/HResult.h"
-#include "resources/StringTable.h"
+#include "resources/StringTranslation.h"
 
 namespace brevio {
 
@@ -39,9 +39,7 @@ QMessageBox::Icon IconFromFlags(uint32_t flags) {
 }  // namespace
 
 QString LoadString(uint32_t id) {
-    const std::u16string_view text = resources::FindString(id);
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
+    return resources::TranslatedString(id);
 }
 
 int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags) {

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace brevio {
 
-// The text of string `id` (128 to 160), or an empty text when there is none.
+// The text of string `id` (128 to 160) in the language of the editing call in progress (the
+// table's Chinese outside a call), or an empty text when there is none.
 QString LoadString(uint32_t id);
 // Shows string `id` (empty text when missing) with the caption and MB_ flags, owned by `owner`,
 // and waits for the answer: IDOK (1) or IDCANCEL (2). MB_ICONEXCLAMATION shows the warning icon,

@@ -1,6 +1,7 @@
 #pragma once
 // The string table of the library: IDs 128 to 160, compiled in. Every user-visible text of the
-// windows comes from here (the texts are Chinese (Simplified), language 2052).
+// windows comes from here (the texts are Chinese (Simplified), language 2052); other languages
+// are translations of it, keyed by the same IDs (StringTranslation.h).
 #include <cstdint>
 #include <string_view>
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include "ExpectedStrings.h"
 #include "module/ModuleHelpers.h"
+#include "resources/StringTranslation.h"
 
 namespace brevio {
 namespace {
@@ -33,6 +38,65 @@ TEST(StringTable, ChangedFileNoticeHasOneLineFeed) {
     const qsizetype lf = text.indexOf(u'\n');
     EXPECT_TRUE(text.left(lf).endsWith(QChar(0x3002)));  // first sentence ends with its full stop
     EXPECT_TRUE(text.endsWith(QChar(0x3002)));
+}
+
+TEST(StringTable, LanguageIsTheFirstPreferenceWithATranslation) {
+    using resources::Language;
+    const std::pair<QStringList, Language> cases[] = {
+        {{}, Language::Chinese},
+        {{QStringLiteral("C")}, Language::Chinese},
+        {{QStringLiteral("POSIX")}, Language::Chinese},
+        {{QStringLiteral("C.UTF-8")}, Language::Chinese},
+        {{QStringLiteral("zh-TW"), QStringLiteral("zh-Hant-TW")}, Language::Chinese},
+        {{QStringLiteral("en-US"), QStringLiteral("en-Latn-US"), QStringLiteral("en")},
+         Language::English},
+        {{QStringLiteral("de-DE"), QStringLiteral("de")}, Language::English},
+        {{QStringLiteral("fr"), QStringLiteral("fr-FR"), QStringLiteral("zh-CN")},
+         Language::Chinese},
+        {{QStringLiteral("fr"), QStringLiteral("en-GB"), QStringLiteral("zh")}, Language::English},
+    };
+    for (const auto& [languages, expected] : cases) {
+        EXPECT_EQ(resources::LanguageFor(languages), expected)
+            << languages.join(u',').toStdString();
+    }
+}
+
+TEST(StringTable, EnglishLastsAsLongAsItsTranslationAndLeavesTheHostsTranslators) {
+    const auto chineseEverywhere = [] {
+        for (const test::ExpectedString& expected : test::kExpectedStrings) {
+            if (LoadString(expected.id).toUtf8() != QByteArray(expected.utf8)) return false;
+        }
+        return true;
+    };
+    // A host translator of its own, installed before the call.
+    QTranslator host;
+    ASSERT_TRUE(
+        host.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+    ASSERT_TRUE(QCoreApplication::installTranslator(&host));
+    const QString hostSave = QCoreApplication::translate("QFileDialog", "&Save");
+    {
+        const resources::StringTranslation chinese(resources::Language::Chinese);
+        EXPECT_FALSE(chinese.Installed());
+        EXPECT_TRUE(chineseEverywhere());
+    }
+    {
+        const resources::StringTranslation english(resources::Language::English);
+        ASSERT_TRUE(english.Installed());
+        EXPECT_EQ(LoadString(144), QStringLiteral("Cut scenes"));
+        EXPECT_EQ(LoadString(155).count(u'\n'), 1);
+        EXPECT_TRUE(LoadString(161).isEmpty());
+        EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), hostSave);
+    }
+    EXPECT_TRUE(chineseEverywhere());
+    // A host translator that happens to know the same message ids changes no Chinese text.
+    QTranslator lookalike;
+    ASSERT_TRUE(lookalike.load(QStringLiteral(":/brevioedit/i18n/brevioedit_en.qm")));
+    ASSERT_TRUE(QCoreApplication::installTranslator(&lookalike));
+    EXPECT_TRUE(chineseEverywhere());
+    QCoreApplication::removeTranslator(&lookalike);
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), hostSave);
+    EXPECT_NE(hostSave, QStringLiteral("&Save"));
+    QCoreApplication::removeTranslator(&host);
 }
 
 }  // namespace

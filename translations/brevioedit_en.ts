@@ -1,0 +1,174 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name></name>
+    <message id="128">
+        <source>Albumora EX</source>
+        <extracomment>Product name: the default caption of the dialog and its message boxes, the title of the progress dialog. Never translated.</extracomment>
+        <translation>Albumora EX</translation>
+    </message>
+    <message id="129">
+        <source>另存为</source>
+        <extracomment>Title of the Save-As dialog.</extracomment>
+        <translation>Save As</translation>
+    </message>
+    <message id="130">
+        <source>BrevioEditDLG</source>
+        <extracomment>Not shown.</extracomment>
+        <translation>BrevioEditDLG</translation>
+    </message>
+    <message id="131">
+        <source>Main dialog creation failed !</source>
+        <extracomment>Not shown.</extracomment>
+        <translation>Main dialog creation failed !</translation>
+    </message>
+    <message id="132">
+        <source>BrevioEdit</source>
+        <extracomment>Name of the temporary folder for reference movies: a file name part, never translated.</extracomment>
+        <translation>BrevioEdit</translation>
+    </message>
+    <message id="133">
+        <source>.mov</source>
+        <extracomment>Extension of a reference movie file: a file name part, never translated.</extracomment>
+        <translation>.mov</translation>
+    </message>
+    <message id="134">
+        <source>BRV</source>
+        <extracomment>Prefix of a temporary file name: a file name part, never translated.</extracomment>
+        <translation>BRV</translation>
+    </message>
+    <message id="135">
+        <source>无法创建临时文件。</source>
+        <extracomment>Message box of the scene strip.</extracomment>
+        <translation>Cannot create a temporary file.</translation>
+    </message>
+    <message id="136">
+        <source>无法将文件保存在此文件夹中。请选择其它文件夹，然后再试一次。</source>
+        <extracomment>Message box of the Save-As dialog when the folder is refused.</extracomment>
+        <translation>You cannot save files in this folder. Choose another folder and try again.</translation>
+    </message>
+    <message id="137">
+        <source>MOV 文件 (*.mov)|*.mov||</source>
+        <extracomment>File-type filter of the Save-As dialog: description|pattern||. Keep the bars and the pattern.</extracomment>
+        <translation>MOV files (*.mov)|*.mov||</translation>
+    </message>
+    <message id="138">
+        <source>mov</source>
+        <extracomment>Default extension of the Save-As dialog, never translated.</extracomment>
+        <translation>mov</translation>
+    </message>
+    <message id="139">
+        <source>无标题</source>
+        <extracomment>Initial file name in the Save-As dialog.</extracomment>
+        <translation>Untitled</translation>
+    </message>
+    <message id="140">
+        <source>由于已存在相同名称的文件而无法保存文件。请更改文件名，然后再试一次。</source>
+        <extracomment>Message box when the chosen file exists.</extracomment>
+        <translation>A file with this name already exists. Change the file name and try again.</translation>
+    </message>
+    <message id="141">
+        <source>撤消</source>
+        <extracomment>Button, 105 x 26 pixels.</extracomment>
+        <translation>Undo</translation>
+    </message>
+    <message id="142">
+        <source>恢复</source>
+        <extracomment>Button, 105 x 26 pixels.</extracomment>
+        <translation>Redo</translation>
+    </message>
+    <message id="143">
+        <source>保存</source>
+        <extracomment>Button, 90 x 26 pixels.</extracomment>
+        <translation>Save</translation>
+    </message>
+    <message id="144">
+        <source>剪切场景</source>
+        <extracomment>Button, 120 x 26 pixels; the steps of the instruction panel name it in brackets.</extracomment>
+        <translation>Cut scenes</translation>
+    </message>
+    <message id="145">
+        <source>取消</source>
+        <extracomment>Button, 90 x 26 pixels.</extracomment>
+        <translation>Cancel</translation>
+    </message>
+    <message id="146">
+        <source>MS Shell Dlg</source>
+        <extracomment>Font family of the instruction panel, never translated.</extracomment>
+        <translation>MS Shell Dlg</translation>
+    </message>
+    <message id="147">
+        <source>选定的秒数:</source>
+        <extracomment>Label in front of the list of selection lengths, 250 x 22 pixels, right-aligned.</extracomment>
+        <translation>Selected seconds:</translation>
+    </message>
+    <message id="148">
+        <source>从Brevio中剪切选定场景。</source>
+        <extracomment>Heading of the instruction panel, two lines at most.</extracomment>
+        <translation>Cut the selected scenes from your Brevio movie</translation>
+    </message>
+    <message id="149">
+        <source>1. 播放短片，然后在要剪切的场景处暂停。</source>
+        <extracomment>Step of the instruction panel, shooting-unit movies.</extracomment>
+        <translation>1. Play the movie and pause it at the scene you want to cut.</translation>
+    </message>
+    <message id="150">
+        <source>2. 从缩略图视图中选择要剪切的场景。</source>
+        <extracomment>Step of the instruction panel, shooting-unit movies.</extracomment>
+        <translation>2. Select the scenes to cut in the thumbnail view.</translation>
+    </message>
+    <message id="151">
+        <source>3. 单击 [剪切场景] 以剪切选定场景。</source>
+        <extracomment>Step of the instruction panel, shooting-unit movies; the bracketed name is button 144.</extracomment>
+        <translation>3. Click [Cut scenes] to cut the selected scenes.</translation>
+    </message>
+    <message id="152">
+        <source>4. 单击 [保存] 以保存经过编辑的短片。</source>
+        <extracomment>Step of the instruction panel, shooting-unit movies; the bracketed name is button 143.</extracomment>
+        <translation>4. Click [Save] to save the edited movie.</translation>
+    </message>
+    <message id="153">
+        <source>尚未保存剪辑影片。您是否确定要继续?</source>
+        <extracomment>Question when the dialog closes with unsaved edits; answered with OK or Cancel.</extracomment>
+        <translation>The edited movie has not been saved. Do you want to continue?</translation>
+    </message>
+    <message id="154">
+        <source>取消</source>
+        <extracomment>Button of the save progress dialog.</extracomment>
+        <translation>Cancel</translation>
+    </message>
+    <message id="155">
+        <source>当前编辑的Brevio已更改。
+编辑操作将关闭。</source>
+        <extracomment>Notice that the movie file changed on disk; keep the line break.</extracomment>
+        <translation>The Brevio movie being edited has changed.
+Editing will now close.</translation>
+    </message>
+    <message id="156">
+        <source>保存在以上文件中。请稍候。</source>
+        <extracomment>Text of the save progress dialog, below the file name.</extracomment>
+        <translation>Saving to the file above. Please wait.</translation>
+    </message>
+    <message id="157">
+        <source>因为在保存时出错，无法保存编辑结果。</source>
+        <extracomment>Message box after a failed save.</extracomment>
+        <translation>An error occurred while saving. The edited movie could not be saved.</translation>
+    </message>
+    <message id="158">
+        <source>1. 从缩略图视图中选择要剪切的场景。</source>
+        <extracomment>Step of the instruction panel, chapter movies.</extracomment>
+        <translation>1. Select the scenes to cut in the thumbnail view.</translation>
+    </message>
+    <message id="159">
+        <source>2. 单击 [剪切场景] 以剪切选定场景。</source>
+        <extracomment>Step of the instruction panel, chapter movies; the bracketed name is button 144.</extracomment>
+        <translation>2. Click [Cut scenes] to cut the selected scenes.</translation>
+    </message>
+    <message id="160">
+        <source>3. 单击 [保存] 以保存经过编辑的短片。</source>
+        <extracomment>Step of the instruction panel, chapter movies; the bracketed name is button 143.</extracomment>
+        <translation>3. Click [Save] to save the edited movie.</translation>
+    </message>
+</context>
+</TS>

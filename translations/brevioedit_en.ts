@@ -105,13 +105,13 @@
     </message>
     <message id="148">
         <source>从Brevio中剪切选定场景。</source>
-        <extracomment>Heading of the instruction panel, two lines at most.</extracomment>
-        <translation>Cut the selected scenes from your Brevio movie</translation>
+        <extracomment>Heading of the instruction panel, one line of 14-pixel semi-bold type, about 360 pixels.</extracomment>
+        <translation>Cut scenes from your Brevio movie</translation>
     </message>
     <message id="149">
         <source>1. 播放短片，然后在要剪切的场景处暂停。</source>
         <extracomment>Step of the instruction panel, shooting-unit movies.</extracomment>
-        <translation>1. Play the movie and pause it at the scene you want to cut.</translation>
+        <translation>1. Play the movie and pause at the scene to cut.</translation>
     </message>
     <message id="150">
         <source>2. 从缩略图视图中选择要剪切的场景。</source>

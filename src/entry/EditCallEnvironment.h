@@ -39,8 +39,6 @@ public:
     CallTranslation(const CallTranslation&) = delete;
     CallTranslation& operator=(const CallTranslation&) = delete;
 
-    resources::Language GetLanguage() const { return language_; }
-
 private:
     resources::Language language_;
     QTranslator toolkitTranslator_;

@@ -2,9 +2,11 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <exception>
 
 #include "dialog/CenterWindow.h"
@@ -90,18 +92,32 @@ LRESULT CBRVDialog::OnInitDialog() {
 void CBRVDialog::ApplyOuterSize() {
     if (!outerSize_.isValid()) return;
     // Qt sizes the client area; the frame is known once the window manager has framed the window
-    // (no frame at all under the offscreen platform).
+    // (no frame at all under the offscreen platform or without a window manager).
     const QSize frame = frameGeometry().size() - geometry().size();
     const QSize client = outerSize_ - frame;
-    if (client == size()) return;
-    setFixedSize(client);
-    content_.setGeometry(rect());
+    const bool frameChanged = frame != frameSeen_;
+    frameSeen_ = frame;
+    if (client != size()) {
+        setFixedSize(client);
+        content_.setGeometry(rect());
+    }
+    // A frame that appeared (or changed) moves the centre: centred again with its frame.
+    if (frameChanged && isVisible()) CenterWindow(this);
 }
 
 void CBRVDialog::showEvent(QShowEvent* event) {
     CDialogBase::showEvent(event);
     ApplyOuterSize();
-    if (frameGeometry().size() != geometry().size()) CenterWindow(this);
+    // Some window managers publish the frame without moving the window: look once more after
+    // they have had the time to frame it.
+    QTimer::singleShot(250, this, [this] {
+        if (isVisible()) ApplyOuterSize();
+    });
+}
+
+void CBRVDialog::moveEvent(QMoveEvent* event) {
+    CDialogBase::moveEvent(event);
+    if (isVisible()) ApplyOuterSize();
 }
 
 LRESULT CBRVDialog::OnCloseRequest(int32_t code) {

@@ -24,6 +24,8 @@ public:
     void SetStartPosition(int64_t ticks) { content_.SetStartPosition(ticks); }
 
     int32_t GetResult() const { return result_; }
+    // True once an end request has been accepted (the result is then final).
+    bool IsEnding() const { return ending_; }
     HRESULT GetSavedPath(QString* path) const;
     HRESULT GetPlayerValue(int32_t* value) const;
 
@@ -33,6 +35,9 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // A window manager frames the window after it is shown: the frame's extents arrive later,
+    // with a move of the client area into the frame.
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     LRESULT OnInitDialog();
@@ -46,6 +51,7 @@ private:
     bool ending_ = false;
     bool asking_ = false;  // the unsaved-edits question is open
     QSize outerSize_;
+    QSize frameSeen_{0, 0};  // the frame's size when the outer size was last corrected
     CBaseWindow content_;
 };
 

@@ -150,6 +150,9 @@ void CBaseWindow::CreatePanes() {
     if (!preview_.Create(this, kInitialPaneRect)) throw BRVDLG_FAILURE;
     if (!thumbnailPane_ || !thumbnailPane_->Create(this, kInitialPaneRect)) throw BRVDLG_FAILURE;
     if (!infoPanel_ || !infoPanel_->Create(this, kInitialPaneRect)) throw BRVDLG_FAILURE;
+    // The thumbnail pane begins 10 pixels above the preview pane's bottom edge: the preview, its
+    // frame and the player's controls stay whole on top.
+    preview_.raise();
 }
 
 void CBaseWindow::resizeEvent(QResizeEvent* event) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "document/TickTime.h"
 #include "engine/CBrevioMovFileEditor.h"
@@ -187,18 +188,42 @@ HRESULT CBRVWrapper::ReadEditingState(std::vector<unsigned>& state) const {
 HRESULT CBRVWrapper::CutUnits(std::vector<unsigned> units) {
     if (movie_ == nullptr) return E_FAIL;
     if (units.empty()) return E_INVALIDARG;
-    // Only the last index is checked: the caller passes distinct ascending indexes.
-    if (units.back() >= movie_->GetShootingUnitCount()) return E_INVALIDARG;
+    // Only the last index is checked: the caller passes distinct ascending indexes. At least one
+    // unit always stays.
+    const unsigned count = movie_->GetShootingUnitCount();
+    if (units.back() >= count || units.size() >= count) return E_INVALIDARG;
     WaitForSave();
+    HistoryMark mark;
     try {
-        // Last first, so that every removal leaves the indexes still to be removed valid.
-        for (auto it = units.rbegin(); it != units.rend(); ++it) {
-            if (!movie_->RemoveShootingUnit(*it)) return E_FAIL;
-        }
-        RecordEditingState();
+        mark = MarkHistory();
     } catch (const std::exception&) {
         return E_FAIL;
     }
+    bool removed = true;
+    try {
+        // Last first, so that every removal leaves the indexes still to be removed valid.
+        for (auto it = units.rbegin(); removed && it != units.rend(); ++it) {
+            removed = movie_->RemoveShootingUnit(*it);
+        }
+        if (removed) RecordEditingState();
+    } catch (const std::exception&) {
+        removed = false;
+    }
+    if (removed) return S_OK;
+    RestoreHistory(std::move(mark));
+    return E_FAIL;
+}
+
+HRESULT CBRVWrapper::RestoreHistory(HistoryMark mark) {
+    if (movie_ == nullptr || mark.cursor >= mark.states.size()) return E_FAIL;
+    WaitForSave();
+    try {
+        if (!movie_->SetEditingState(mark.states[mark.cursor])) return E_FAIL;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+    history_ = std::move(mark.states);
+    cursor_ = mark.cursor;
     return S_OK;
 }
 

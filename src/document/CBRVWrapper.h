@@ -65,8 +65,17 @@ public:
     // --- History ---
     void RecordEditingState();
     HRESULT ReadEditingState(std::vector<unsigned>& state) const;
-    // Removes the given units (ascending indexes), the last one first.
+    // Removes the given units (ascending indexes), the last one first. All or nothing: when one
+    // of them cannot go (the last remaining unit never can), the document is left as it was.
     HRESULT CutUnits(std::vector<unsigned> units);
+    // The history with its cursor as an edit found it; RestoreHistory puts the document back
+    // there when the edit cannot be completed.
+    struct HistoryMark {
+        std::vector<std::vector<unsigned>> states;
+        size_t cursor = 0;
+    };
+    HistoryMark MarkHistory() const { return HistoryMark{history_, cursor_}; }
+    HRESULT RestoreHistory(HistoryMark mark);
     HRESULT Undo();
     HRESULT Redo();
     bool CanUndo() const;

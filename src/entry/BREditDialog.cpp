@@ -1,6 +1,7 @@
 // The library's one exported function.
 #include "brevioedit/BREditDialog.h"
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -19,6 +20,17 @@ QString FromUtf16(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
+// The host's window behind `ownerWindow` when it is one of this application's live widgets;
+// anything else counts as no owner. The pointer is only compared until it is known to be one.
+QWidget* LiveOwner(void* ownerWindow) {
+    if (ownerWindow == nullptr) return nullptr;
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets) {
+        if (static_cast<void*>(widget) == ownerWindow) return widget;
+    }
+    return nullptr;
+}
+
 struct CallOutcome {
     int32_t result = BRVDLG_FAILURE;
     QString savedPath;
@@ -34,7 +46,7 @@ CallOutcome RunCall(const char16_t* moviePath, void* ownerWindow, uint32_t saved
     const CallTranslation translation;
     // A host without an application of its own cannot have handed a window.
     QWidget* owner = toolkit.GetState() == HostToolkit::State::HostApplication
-                         ? static_cast<QWidget*>(ownerWindow)
+                         ? LiveOwner(ownerWindow)
                          : nullptr;
     const QString captionText = caption != nullptr ? FromUtf16(caption) : QString();
     CEditCall call(FromUtf16(moviePath), playerValue, startPosition);
@@ -66,7 +78,12 @@ int32_t EditMovie(const char16_t* moviePath, void* ownerWindow, char16_t* savedP
     CallOutcome outcome;
     {
         HostToolkit toolkit;
-        if (!toolkit.IsUsable()) return BRVDLG_FAILURE;
+        if (!toolkit.IsUsable()) {
+            // Refused before anything opened: the player value is the initial one, as after a
+            // failed open.
+            if (playerValueOut != nullptr) *playerValueOut = 0;
+            return BRVDLG_FAILURE;
+        }
         outcome = RunCall(moviePath, ownerWindow, savedPathCapacity, playerValue,
                           playerValueOut != nullptr, startPosition, caption, toolkit);
     }

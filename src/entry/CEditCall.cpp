@@ -15,6 +15,9 @@ int32_t CEditCall::RunDialog(const QString* caption, QWidget* owner) {
         dialog_.SetPlayerValue(playerValue_);
         dialog_.SetStartPosition(startPosition_);
         dialog_.DoModal(owner);
+        // A run that ended without an accepted end request (its owner window destroyed under
+        // it) is a failure, whatever the result field still holds.
+        if (!dialog_.IsEnding()) return BRVDLG_FAILURE;
         return dialog_.GetResult();
     } catch (...) {
         return BRVDLG_FAILURE;

@@ -246,9 +246,11 @@ HRESULT CPreviewContainer::ControlPlayback(int32_t code) {
         case kPlay:
             return playback_->Play();
         case kPause:
-            return playback_->Pause();
         case kStop:
-            return playback_->Stop();
+            // A pause or stop of our own is no press on the seek bar: whatever press was stored
+            // last must not swallow its report.
+            clickPoint_ = QPoint();
+            return code == kPause ? playback_->Pause() : playback_->Stop();
         case kPlayUnlessPaused:
             if (playState_ == BRLStatePaused) return 1;
             return playback_->Play();
@@ -296,7 +298,10 @@ void CPreviewContainer::OnPlayStateChange(int32_t state) {
         case BRLStatePlaying:
             KillTimer(kReportTimerId);
             if (sink_ != nullptr) sink_->OnPlaybackStarted();
-            KillTimer(kKeepTickerTimerId);  // keep ticker keeps its value
+            // Playing again ends a seek-bar drag (our player reports its release, 9, and then 2):
+            // the ticker runs on for the playback, and the next pause stops it.
+            KillTimer(kKeepTickerTimerId);
+            keepTicker_ = false;
             if (ticker_ == nullptr) {
                 tickerStopped_ = false;
                 StartTicker();
@@ -374,8 +379,10 @@ void CPreviewContainer::OnTimer(uint32_t id) {
         }
     } else if (id == kKeepTickerTimerId) {
         KillTimer(kKeepTickerTimerId);
-        StopTicker();  // ticker stopped stays as it is
+        StopTicker();
         keepTicker_ = false;
+        // The drag ended in a pause or a stop: ticks already queued come too late.
+        if (playState_ != BRLStatePlaying) tickerStopped_ = true;
     }
 }
 

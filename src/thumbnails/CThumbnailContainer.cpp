@@ -311,9 +311,20 @@ HRESULT CThumbnailContainer::SeekPreview(int64_t ticks) {
     return FAILED(seek) ? seek : S_OK;
 }
 
-void CThumbnailContainer::ReloadPreview(int64_t start) {
-    if (preview_ != nullptr && FAILED(preview_->OpenMovie(view_->GetReferenceMoviePath()))) return;
-    if (FAILED(SeekPreview(start))) return;
+HRESULT CThumbnailContainer::ReloadPreview(int64_t start) {
+    if (preview_ != nullptr) {
+        const HRESULT hr = preview_->OpenMovie(view_->GetReferenceMoviePath());
+        if (FAILED(hr)) return hr;
+    }
+    return SeekPreview(start);
+}
+
+void CThumbnailContainer::FinishEdit(HRESULT edit, int64_t before) {
+    // A failed edit left the document, the reference movie and the preview as they were, and the
+    // strip empty: it is rebuilt where the selection stood.
+    if (FAILED(edit)) SeekPreview(before);
+    // Whatever happened, the buttons show what can be done now.
+    RefreshSelectionControls();
     if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
 }
 
@@ -328,48 +339,55 @@ bool CThumbnailContainer::ViewExists() const {
 // --- The commands ---
 
 LRESULT CThumbnailContainer::OnCutScene(uint16_t, uint16_t, intptr_t) {
-    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
+    if (editing_ || CheckSourceFileChanged() || view_ == nullptr) return 0;
+    const EditScope scope(editing_);
+    int64_t before = 0;
+    view_->GetSelectionStart(&before);
     const HRESULT rc = view_->CutSelection();
-    if (FAILED(rc) || rc == S_FALSE) return 0;
+    if (rc == S_FALSE) return 0;
     int64_t start = 0;
     view_->GetSelectionStart(&start);
-    if (preview_ != nullptr && FAILED(preview_->OpenMovie(view_->GetReferenceMoviePath()))) {
-        return 0;
+    if (SUCCEEDED(rc) && SUCCEEDED(ReloadPreview(start)) && cutButton_ != nullptr) {
+        cutButton_->setFocus();
     }
-    if (FAILED(SeekPreview(start))) return 0;
-    if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
-    if (cutButton_ != nullptr) cutButton_->setFocus();
+    FinishEdit(rc, before);
     return 0;
 }
 
 LRESULT CThumbnailContainer::OnUndo(uint16_t, uint16_t, intptr_t) {
-    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
-    if (preview_ != nullptr && FAILED(preview_->SetPosition(0, false))) return 0;
-    if (FAILED(view_->UndoEdit())) return 0;
-    int64_t start = 0;
-    if (FAILED(view_->GetSelectionStart(&start))) return 0;
-    unsigned length = 0;
-    if (FAILED(view_->GetSelectionLength(&length))) return 0;
-    // The list shows the number of restored scenes.
-    if (selectionCombo_ != nullptr) {
-        selectionCombo_->setCurrentIndex(static_cast<int>(length) - kFirstSelectionLength);
-    }
-    ReloadPreview(start);
-    return 0;
+    return UndoOrRedo(&CThumbnailWnd::UndoEdit, true);
 }
 
 LRESULT CThumbnailContainer::OnRedo(uint16_t, uint16_t, intptr_t) {
-    if (CheckSourceFileChanged() || view_ == nullptr) return 0;
+    return UndoOrRedo(&CThumbnailWnd::RedoEdit, false);
+}
+
+LRESULT CThumbnailContainer::UndoOrRedo(HRESULT (CThumbnailWnd::*edit)(), bool showRestored) {
+    if (editing_ || CheckSourceFileChanged() || view_ == nullptr) return 0;
+    const EditScope scope(editing_);
+    int64_t before = 0;
+    view_->GetSelectionStart(&before);
     if (preview_ != nullptr && FAILED(preview_->SetPosition(0, false))) return 0;
-    if (FAILED(view_->RedoEdit())) return 0;
-    int64_t start = 0;
-    if (FAILED(view_->GetSelectionStart(&start))) return 0;
-    ReloadPreview(start);
+    const HRESULT rc = (view_.get()->*edit)();
+    if (SUCCEEDED(rc)) {
+        int64_t start = 0;
+        unsigned length = 0;
+        if (SUCCEEDED(view_->GetSelectionStart(&start)) &&
+            SUCCEEDED(view_->GetSelectionLength(&length))) {
+            // After Undo the list shows the number of restored scenes.
+            if (showRestored && selectionCombo_ != nullptr) {
+                selectionCombo_->setCurrentIndex(static_cast<int>(length) - kFirstSelectionLength);
+            }
+            ReloadPreview(start);
+        }
+    }
+    FinishEdit(rc, before);
     return 0;
 }
 
 LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
-    if (CheckSourceFileChanged()) return 0;
+    if (editing_ || CheckSourceFileChanged()) return 0;
+    const EditScope scope(editing_);
     if (preview_ != nullptr && FAILED(preview_->ControlPlayback(IBRVPreviewContainer::kPause)))
         return 1;
 
@@ -390,7 +408,8 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
         return 0;
     }
     savePath_ = path;
-    SaveToPath(savePath_);
+    // Only a written movie is the saved movie: a failed or cancelled save leaves no path behind.
+    if (SaveToPath(savePath_) != S_OK) savePath_.clear();
     return 0;
 }
 
@@ -422,7 +441,7 @@ std::unique_ptr<CThumbnailWnd> CThumbnailContainer::MakeView() {
 }
 
 int32_t CThumbnailContainer::LoadMovie(const QString& path) {
-    if (path.isEmpty()) return BRVDLG_FAILURE;
+    if (path.isNull()) return BRVDLG_FAILURE;
     sourceInfo_.Snapshot(path);
     std::unique_ptr<CThumbnailWnd> view = MakeView();
     if (view == nullptr) return BRVDLG_FAILURE;

@@ -144,7 +144,25 @@ private:
     void RegisterMessages();
     void OnSize(int width, int height);
     // After Cut scene, Undo and Redo: the preview plays the reference movie from `start`.
-    void ReloadPreview(int64_t start);
+    HRESULT ReloadPreview(int64_t start);
+    // After every attempt of Cut scene, Undo or Redo (result `edit`): a failed edit rebuilds the
+    // strip at `before`, the selection's start when the command began; the buttons are refreshed.
+    void FinishEdit(HRESULT edit, int64_t before);
+    LRESULT UndoOrRedo(HRESULT (CThumbnailWnd::*edit)(), bool showRestored);
+
+    // Set while Cut scene, Undo, Redo or Save runs, with the message boxes they show: a command
+    // that arrives meanwhile (a second Delete handled inside such a box) is refused.
+    class EditScope {
+    public:
+        explicit EditScope(bool& flag) : flag_(flag) { flag_ = true; }
+        ~EditScope() { flag_ = false; }
+        EditScope(const EditScope&) = delete;
+        EditScope& operator=(const EditScope&) = delete;
+
+    private:
+        bool& flag_;
+    };
+    bool editing_ = false;
     // The list closed: decides, once its choice (if any) has arrived, whether it was a cancel.
     void OnListClosed();
 

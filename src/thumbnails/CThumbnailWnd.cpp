@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
@@ -380,19 +381,29 @@ HRESULT CThumbnailWnd::FailEdit(HRESULT hr) {
     return FailStrip(hr);
 }
 
+HRESULT CThumbnailWnd::FollowEdit(CBRVWrapper::HistoryMark mark) {
+    const HRESULT hr = RefreshReferenceMovie();
+    if (SUCCEEDED(hr)) return hr;
+    // The preview and the thumbnails go on showing the movie as it was: so does the document.
+    document_.RestoreHistory(std::move(mark));
+    return FailEdit(hr);
+}
+
 HRESULT CThumbnailWnd::CutSelection() {
     if (IsBusy() || !hasSelection_) return S_FALSE;
     std::vector<int> selected;
     GetSelectedUnits(selected);
-    if (selected.empty()) return S_FALSE;
+    // A run over every remaining unit is never cut: the last unit always stays.
+    if (selected.empty() || selected.size() >= document_.GetUnitCount()) return S_FALSE;
     int64_t t = 0;
     HRESULT hr = document_.GetUnitStartTime(static_cast<unsigned>(selected.front()), &t);
     if (FAILED(hr)) return FailEdit(hr);
     StopWorker();
+    CBRVWrapper::HistoryMark mark = document_.MarkHistory();
     hr = document_.CutUnits(std::vector<unsigned>(selected.begin(), selected.end()));
     if (FAILED(hr)) return FailEdit(hr);
-    hr = RefreshReferenceMovie();
-    if (FAILED(hr)) return FailEdit(hr);
+    hr = FollowEdit(std::move(mark));
+    if (FAILED(hr)) return hr;
     hr = ShowScenesAt(t);
     return FAILED(hr) ? FailEdit(hr) : hr;
 }
@@ -403,6 +414,7 @@ HRESULT CThumbnailWnd::UndoEdit() {
     if (FAILED(hr)) return hr;
     // Nothing may read the movie while its state changes.
     if (document_.CanUndo()) StopWorker();
+    CBRVWrapper::HistoryMark mark = document_.MarkHistory();
     const HRESULT rc = document_.Undo();
     if (FAILED(rc)) return rc;
     std::vector<unsigned> after;
@@ -426,8 +438,8 @@ HRESULT CThumbnailWnd::UndoEdit() {
         restored = after.size() - before.size();
     }
 
-    hr = RefreshReferenceMovie();
-    if (FAILED(hr)) return FailEdit(hr);
+    hr = FollowEdit(std::move(mark));
+    if (FAILED(hr)) return hr;
     int64_t t = 0;
     hr = document_.GetUnitStartTime(static_cast<unsigned>(k), &t);
     if (FAILED(hr)) return FailEdit(hr);
@@ -442,6 +454,7 @@ HRESULT CThumbnailWnd::RedoEdit() {
     HRESULT hr = document_.ReadEditingState(before);
     if (FAILED(hr)) return hr;
     if (document_.CanRedo()) StopWorker();
+    CBRVWrapper::HistoryMark mark = document_.MarkHistory();
     const HRESULT rc = document_.Redo();
     if (FAILED(rc)) return rc;
     std::vector<unsigned> after;
@@ -454,8 +467,8 @@ HRESULT CThumbnailWnd::RedoEdit() {
     while (k < after.size() && after[k] == before[k]) ++k;
     if (k == after.size() && k > 0) k = after.size() - 1;  // an empty state leaves k at 0
 
-    hr = RefreshReferenceMovie();
-    if (FAILED(hr)) return FailEdit(hr);
+    hr = FollowEdit(std::move(mark));
+    if (FAILED(hr)) return hr;
     int64_t t = 0;
     hr = document_.GetUnitStartTime(static_cast<unsigned>(k), &t);
     if (FAILED(hr)) return FailEdit(hr);

@@ -133,6 +133,9 @@ protected:
     HRESULT FailStrip(HRESULT hr);
     // What a failed edit leaves: an empty strip and the default selection length.
     HRESULT FailEdit(HRESULT hr);
+    // After the document changed: the reference movie follows it, or, when it cannot be written,
+    // the document goes back to `mark` and the edit fails whole.
+    HRESULT FollowEdit(CBRVWrapper::HistoryMark mark);
     // The parent window's handle, taken on the UI thread when the window is created.
     const WindowHandle& ParentHandle() const { return parentHandle_; }
 

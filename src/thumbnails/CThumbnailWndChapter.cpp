@@ -27,7 +27,7 @@ CThumbnailWndChapter::~CThumbnailWndChapter() {
 // Opening and the strip
 
 int32_t CThumbnailWndChapter::OpenDocument(const QString& path) {
-    if (path.isEmpty()) return BRVDLG_FAILURE;
+    if (path.isNull()) return BRVDLG_FAILURE;
     int32_t code = document_.Open(path);
     if (code == 0) {
         moviePath_ = path;
@@ -55,9 +55,15 @@ int32_t CThumbnailWndChapter::OpenDocument(const QString& path) {
 }
 
 HRESULT CThumbnailWndChapter::InitThumbnailCache(int /*n*/) {
-    if (totalUnits_ != 0) return S_OK;
-    return cache_.Init(static_cast<int>(document_.GetUnitCount()), kImageWidth, kImageHeight,
-                       kBackground);
+    if (totalUnits_ != 0 && cache_.GetLength() >= totalUnits_) return S_OK;
+    // A new opening, or a window made anew after the last one released the images: one image per
+    // chapter of the movie as opened, every one to be made again.
+    const int n = totalUnits_ != 0 ? totalUnits_ : static_cast<int>(document_.GetUnitCount());
+    const HRESULT hr = cache_.Init(n, kImageWidth, kImageHeight, kBackground);
+    if (SUCCEEDED(hr) && made_) {
+        for (int u = 0; u < totalUnits_; ++u) made_[u].store(0);
+    }
+    return hr;
 }
 
 int CThumbnailWndChapter::GetSceneCount() const {

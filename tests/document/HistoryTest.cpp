@@ -126,21 +126,29 @@ TEST_F(History, UndoToTheFirstAndRedoToTheLast) {
     EXPECT_TRUE(document.IsEdited());
 }
 
-TEST_F(History, ARemovalTheEngineRefusesStopsTheCutAndUndoRecovers) {
+TEST_F(History, ACutIsWholeOrNothingAndAMarkBringsTheHistoryBack) {
     ASSERT_EQ(document.CutUnits({0}), S_OK);
-    // The engine keeps the last unit: cutting every remaining one fails on the first index,
-    // after the others have gone.
+    // Every remaining unit: refused, the last unit always stays.
     State all(9);
     std::iota(all.begin(), all.end(), 0u);
-    EXPECT_EQ(document.CutUnits(all), E_FAIL);
-    EXPECT_EQ(document.GetUnitCount(), 1u);
-    EXPECT_EQ(document.GetHistorySize(), 2u);  // not extended
-    EXPECT_FALSE(document.CanRedo());
+    EXPECT_EQ(document.CutUnits(all), E_INVALIDARG);
+    // A removal the engine refuses half-way (12, after 3 has gone) puts back what went.
+    EXPECT_EQ(document.CutUnits({12, 3}), E_FAIL);
+    EXPECT_EQ(Current(), Without({0}));
+    EXPECT_EQ(document.GetHistorySize(), 2u);
+    EXPECT_TRUE(document.CanUndo());
 
-    // Undo applies the state before the cursor: the original movie.
+    // A mark taken before an edit restores the state and the history, redo tail included.
     ASSERT_EQ(document.Undo(), S_OK);
+    CBRVWrapper::HistoryMark mark = document.MarkHistory();
+    ASSERT_EQ(document.CutUnits({1}), S_OK);
+    EXPECT_FALSE(document.CanRedo());
+    ASSERT_EQ(document.RestoreHistory(std::move(mark)), S_OK);
     EXPECT_EQ(Current(), Without({}));
+    EXPECT_FALSE(document.IsEdited());
     ASSERT_EQ(document.Redo(), S_OK);
+    EXPECT_EQ(Current(), Without({0}));
+    EXPECT_EQ(document.RestoreHistory({}), E_FAIL);
     EXPECT_EQ(Current(), Without({0}));
 }
 

@@ -1,16 +1,23 @@
 // The editing call end to end: BREditDialog on real movies, the dialog driven as a user drives it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <array>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +37,7 @@ extern "C" {
 #include "playback/IPlaybackComponent.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
+#include "thumbnails/CThumbnailWnd.h"
 
 namespace brevio {
 namespace {
@@ -61,7 +69,8 @@ struct Call {
 
 // Calls BREditDialog on `movie`; `user` runs inside the dialog's loop once the dialog is shown.
 Call RunCall(const QString& movie, const std::function<void(DialogDriver&)>& user,
-             uint32_t capacity = 512, int32_t playerValue = 0, const char16_t* caption = nullptr) {
+             uint32_t capacity = 512, int32_t playerValue = 0, const char16_t* caption = nullptr,
+             void* owner = nullptr) {
     Call call;
     call.saved.fill(u'#');
     // A timer of this call only: it never fires into a later call when this one shows nothing.
@@ -79,7 +88,7 @@ Call RunCall(const QString& movie, const std::function<void(DialogDriver&)>& use
     });
     starter.start(0);
     const std::u16string path = U16(movie);
-    call.result = BREditDialog(path.c_str(), nullptr, call.saved.data(), capacity, playerValue,
+    call.result = BREditDialog(path.c_str(), owner, call.saved.data(), capacity, playerValue,
                                &call.playerValueOut, 0, caption);
     return call;
 }
@@ -90,6 +99,127 @@ void SelectFourAndCut(DialogDriver& driver, int scene) {
     ASSERT_TRUE(driver.ChooseSelectionLength(4));
     ASSERT_TRUE(driver.ClickScene(scene));
     ASSERT_TRUE(driver.CutSelection(kTimeoutMs));
+}
+
+// The strip's view inside the running dialog.
+CThumbnailWnd* View(DialogDriver& driver) {
+    auto* dialog = dynamic_cast<CBRVDialog*>(driver.Dialog());
+    if (dialog == nullptr || dialog->Content().ThumbnailPane() == nullptr) return nullptr;
+    return dialog->Content().ThumbnailPane()->GetView();
+}
+
+// Answers every message box with OK while it lives and keeps their texts in order.
+class MessageBoxes {
+public:
+    MessageBoxes() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || box == answered_ || !box->isVisible()) return;
+            answered_ = box;
+            texts.push_back(box->text());
+            if (QAbstractButton* ok = box->button(QMessageBox::Ok)) ok->click();
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+    QPointer<QMessageBox> answered_;
+};
+
+// TMPDIR on a folder that takes no reference movie: a small file system filled up where this
+// process may mount one, else a folder whose "BrevioEdit" is a file.
+class FullTempFolder {
+public:
+    explicit FullTempFolder(const QString& root) : path_(root + QStringLiteral("/full")) {
+        QDir().mkpath(path_);
+        const QByteArray native = QFile::encodeName(path_);
+        mounted_ = ::mount("brevio-full", native.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                           "size=64k") == 0;
+        if (mounted_) {
+            const int fd = ::open((native + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
+            const std::array<char, 4096> block{};
+            while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {
+            }
+            if (fd >= 0) ::close(fd);
+        } else {
+            QFile blocker(path_ + QStringLiteral("/BrevioEdit"));
+            blocker.open(QIODevice::WriteOnly);
+        }
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", native);
+    }
+    ~FullTempFolder() {
+        qputenv("TMPDIR", oldTmp_);
+        if (mounted_) ::umount2(QFile::encodeName(path_).constData(), MNT_DETACH);
+    }
+    FullTempFolder(const FullTempFolder&) = delete;
+    FullTempFolder& operator=(const FullTempFolder&) = delete;
+
+private:
+    QString path_;
+    bool mounted_ = false;
+    QByteArray oldTmp_;
+};
+
+// Files of this process may grow no larger than `bytes` while it lives (SIGXFSZ ignored), as on
+// a disk that is full.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// Presses the player's seek bar at `from`, drags it to `to` and lets go (x in the bar).
+bool DragSeekBar(DialogDriver& driver, int from, int to) {
+    QWidget* bar = brevioedit::FindByClass(driver.Player(), "brevio::player::CSeekBar");
+    if (bar == nullptr || !bar->isEnabled()) return false;
+    const int y = bar->height() / 2;
+    const auto send = [bar, y](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+        const QPointF local(x, y);
+        QMouseEvent event(type, local, bar->mapToGlobal(local), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    brevioedit::Pause(100);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    brevioedit::Pause(100);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    return true;
+}
+
+// Cancels the next Save-As dialog; the flag turns true when it did.
+std::shared_ptr<bool> CancelNextSaveAs() {
+    auto cancelled = std::make_shared<bool>(false);
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, cancelled] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            timer->stop();
+            *cancelled = true;
+            dialog->reject();
+        }
+    });
+    timer->start(20);
+    return cancelled;
 }
 
 class EditCallTest : public ::testing::Test {
@@ -116,6 +246,10 @@ TEST_F(EditCallTest, RefusedCallsShowNoWindow) {
     EXPECT_EQ(missing.result, 5);
     EXPECT_FALSE(missing.dialogShown);
     EXPECT_EQ(missing.playerValueOut, 0);  // a failed open hands back the initial value
+    const Call empty = RunCall(QStringLiteral(""), nullptr);  // an empty path is not a null one
+    EXPECT_EQ(empty.result, 5);
+    EXPECT_FALSE(empty.dialogShown);
+    EXPECT_EQ(empty.playerValueOut, 0);
 
     RegisterEditCallComponents();
     ComponentRegistry::Instance().Unregister(kPlaybackComponentName);
@@ -335,6 +469,7 @@ TEST_F(EditCallTest, DialogIsSizedFromThePlayerAndLaidOut) {
     QRect panel;
     QRect pane;
     int32_t idealHeight = 0;
+    bool previewOnTop = false;
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
         auto* dialog = dynamic_cast<CBRVDialog*>(driver.Dialog());
         ASSERT_NE(dialog, nullptr);
@@ -346,6 +481,11 @@ TEST_F(EditCallTest, DialogIsSizedFromThePlayerAndLaidOut) {
         preview = dialog->Content().Preview().geometry();
         panel = dialog->Content().InfoPanel()->geometry();
         pane = dialog->Content().ThumbnailPane()->geometry();
+        // Where the panes overlap, the preview pane's bottom edge shows.
+        const QPoint edge(preview.left() + 20, preview.bottom());
+        const QWidget* atEdge = dialog->Content().childAt(edge);
+        previewOnTop = atEdge != nullptr && (atEdge == &dialog->Content().Preview() ||
+                                             dialog->Content().Preview().isAncestorOf(atEdge));
         driver.ClickButton(kCancel);
     });
     EXPECT_EQ(call.result, 1);
@@ -353,11 +493,115 @@ TEST_F(EditCallTest, DialogIsSizedFromThePlayerAndLaidOut) {
     EXPECT_GT(h, 0);
     EXPECT_EQ(outer, QSize(730, h + 503));
     EXPECT_EQ(preview, QRect(11, 13, 328, h + 248));
+    EXPECT_TRUE(previewOnTop);
     // The content window fills the client area, inside the frame.
     const int w = client.width();
     EXPECT_LE(w, 730);
     EXPECT_EQ(panel, QRect(359, 13, w - 359, h + 238));
     EXPECT_EQ(pane, QRect((w - 698) / 2, h + 251, 698, client.height() - h - 251));
+}
+
+TEST_F(EditCallTest, AFailedReferenceWriteUndoesTheCutWholeAndASecondDeleteWaits) {
+    const QString movie = Movie(20);
+    const FullTempFolder temp(dir_.path());
+    MessageBoxes boxes;
+    bool stripBack = false;
+    int units = -1;
+    bool edited = true;
+    QString thumbnailsFrom;
+    bool undoEnabled = true;
+    bool saveEnabled = true;
+    const Call call = RunCall(movie, [&](DialogDriver& driver) {
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(driver.ChooseSelectionLength(4));
+        ASSERT_TRUE(driver.ClickScene(5));
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        // Delete twice: the second arrives while the box of the first cut is open.
+        driver.PressKey(Qt::Key_Delete, driver.Strip());
+        driver.PressKey(Qt::Key_Delete, driver.Strip());
+        ASSERT_TRUE(WaitFor([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
+        // The strip is made again where the selection stood, from the movie as it was.
+        stripBack = WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs);
+        brevioedit::Pause(300);
+        const CThumbnailWnd* view = View(driver);
+        ASSERT_NE(view, nullptr);
+        units = static_cast<int>(view->GetDocument().GetUnitCount());
+        edited = view->IsEdited();
+        thumbnailsFrom = view->GetMoviePath();
+        undoEnabled = driver.Button(kUndo)->isEnabled();
+        saveEnabled = driver.Button(kSave)->isEnabled();
+        ASSERT_TRUE(driver.ClickButton(kCancel));  // nothing to lose: no question
+    });
+    EXPECT_EQ(call.result, 1);
+    EXPECT_EQ(boxes.texts, QStringList{LoadString(135)});
+    EXPECT_TRUE(stripBack);
+    EXPECT_EQ(units, 20);
+    EXPECT_FALSE(edited);
+    EXPECT_EQ(thumbnailsFrom, movie);
+    EXPECT_FALSE(undoEnabled);
+    EXPECT_FALSE(saveEnabled);
+}
+
+TEST_F(EditCallTest, TheOwnerIsUsedOnlyWhileItIsALiveWindowOfTheHost) {
+    const QString movie = Movie(12);
+    // Not a window of this application: no owner, the dialog is centred in the work area.
+    const Call stray = RunCall(
+        movie, [](DialogDriver& driver) { ASSERT_TRUE(driver.ClickButton(kCancel)); }, 512, 0,
+        nullptr, reinterpret_cast<void*>(0x10));
+    EXPECT_TRUE(stray.dialogShown);
+    EXPECT_EQ(stray.result, 1);
+
+    // The host's window goes away after a save failed: the call fails and hands back no path.
+    QPointer<QWidget> host = new QWidget;
+    host->resize(800, 600);
+    host->show();
+    MessageBoxes boxes;
+    const QString destination = dir_.file(QStringLiteral("never.mov"));
+    const Call orphaned = RunCall(
+        movie,
+        [&](DialogDriver& driver) {
+            SelectFourAndCut(driver, 1);
+            auto answered = DialogDriver::AnswerSaveAs(destination, kTimeoutMs);
+            {
+                const FileSizeLimit full(4096);
+                ASSERT_TRUE(driver.ClickButton(kSave));
+            }
+            EXPECT_TRUE(*answered);
+            ASSERT_TRUE(WaitFor([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
+            delete host.data();
+        },
+        512, 50, nullptr, host.data());
+    delete host.data();
+    EXPECT_EQ(orphaned.result, 7);
+    EXPECT_EQ(boxes.texts, QStringList{LoadString(157)});
+    EXPECT_EQ(orphaned.saved[0], u'#');
+    EXPECT_EQ(orphaned.playerValueOut, 0);
+    EXPECT_FALSE(QFileInfo::exists(destination));
+}
+
+TEST_F(EditCallTest, TheStripComesBackAfterSaveWhenTheSeekBarWasDraggedDuringPlayback) {
+    const QString movie = Movie(12);
+    bool stripBack = false;
+    std::shared_ptr<bool> cancelled;
+    std::shared_ptr<QString> question;
+    const Call call = RunCall(movie, [&](DialogDriver& driver) {
+        SelectFourAndCut(driver, 1);
+        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(driver.ClickPlayPause());
+        brevioedit::Pause(300);
+        ASSERT_TRUE(DragSeekBar(driver, 40, 90));
+        brevioedit::Pause(500);  // playing on from the new place
+        // Save pauses the preview first; the Save-As dialog is then cancelled.
+        cancelled = CancelNextSaveAs();
+        driver.ClickButton(kSave);
+        stripBack = WaitFor([&] { return driver.HasSelectionFrame(); }, 10000);
+        question = DialogDriver::AnswerMessageBox(true, kTimeoutMs);
+        ASSERT_TRUE(driver.ClickButton(kCancel));
+    });
+    ASSERT_TRUE(cancelled);
+    EXPECT_TRUE(*cancelled);
+    EXPECT_TRUE(stripBack);
+    EXPECT_EQ(call.result, 1);
 }
 
 }  // namespace

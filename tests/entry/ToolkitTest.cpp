@@ -43,10 +43,14 @@ std::u16string MoviePath() {
     return brevio::testmovies::MakeMovie(options).u16string();
 }
 
-int32_t Edit(const std::u16string& movie) {
+// The call's result; `playerValue` gets what it handed back (-1 when nothing was written).
+int32_t Edit(const std::u16string& movie, int32_t* playerValue = nullptr) {
     std::array<char16_t, 256> saved{};
-    int32_t playerValue = -1;
-    return BREditDialog(movie.c_str(), nullptr, saved.data(), 256, 0, &playerValue, 0, nullptr);
+    int32_t value = -1;
+    const int32_t result =
+        BREditDialog(movie.c_str(), nullptr, saved.data(), 256, 0, &value, 0, nullptr);
+    if (playerValue != nullptr) *playerValue = value;
+    return result;
 }
 
 TEST(ToolkitTest, CallsMakeTheirOwnApplicationEachTime) {
@@ -75,9 +79,11 @@ TEST(ToolkitTest, HostsTheCallCannotServeGetFailureBeforeAnythingOpens) {
     {
         QApplication app(g_argc, g_argv);
         int32_t fromOtherThread = -1;
-        std::thread other([&] { fromOtherThread = Edit(movie); });
+        int32_t value = -1;
+        std::thread other([&] { fromOtherThread = Edit(movie, &value); });
         other.join();
         EXPECT_EQ(fromOtherThread, 7);
+        EXPECT_EQ(value, 0);  // refused before anything opened: the initial value
         EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
     }
     // No display server: Qt would abort the host while making the application.
@@ -85,7 +91,9 @@ TEST(ToolkitTest, HostsTheCallCannotServeGetFailureBeforeAnythingOpens) {
     const QByteArray display = qgetenv("DISPLAY");
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("DISPLAY", ":97");
-    EXPECT_EQ(Edit(movie), 7);
+    int32_t value = -1;
+    EXPECT_EQ(Edit(movie, &value), 7);
+    EXPECT_EQ(value, 0);
     qputenv("QT_QPA_PLATFORM", platform);
     qputenv("DISPLAY", display);
     EXPECT_EQ(QCoreApplication::instance(), nullptr);

@@ -88,11 +88,19 @@ TEST(PreviewPaneWithThePlayer, PlayPauseDragAndEndReachTheThumbnailPane) {
     thumbs.Take();
     QWidget* bar = player->SeekBarWidget();
     Mouse(bar, QEvent::MouseButtonPress, bar->width() / 8);
+    ASSERT_TRUE(WaitUntil([&] { return pane.GetPlayState() == 4; }));
     Mouse(bar, QEvent::MouseMove, bar->width() / 4);
     Mouse(bar, QEvent::MouseButtonRelease, bar->width() / 4);
-    ASSERT_TRUE(WaitUntil([&] { return pane.IsKeepTicker() && pane.GetPlayState() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return pane.GetPlayState() == 2; }));
     EXPECT_FALSE(Heard(thumbs.calls, "changed"));
     EXPECT_TRUE(pane.HasTicker());
+    // Playing again after the release: the next pause reports and stops the ticker.
+    EXPECT_FALSE(pane.IsKeepTicker());
+    ASSERT_EQ(pane.ControlPlayback(4), S_OK);
+    ASSERT_TRUE(WaitUntil([&] { return pane.GetPlayState() == 4; }));
+    EXPECT_TRUE(Heard(thumbs.calls, "changed"));
+    EXPECT_FALSE(pane.HasTicker());
+    ASSERT_EQ(pane.ControlPlayback(2), S_OK);
 
     // To the end: the last position is reported, then playing position 0.
     ASSERT_TRUE(WaitUntil([&] { return pane.GetPlayState() == 6; }, 8000));

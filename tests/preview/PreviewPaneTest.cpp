@@ -206,26 +206,29 @@ TEST_F(PreviewPane, PlayStatesDriveTheTickerTimersAndReports) {
     WaitUntil([] { return false; }, 600);
     EXPECT_TRUE(thumbs.calls.empty());
 
-    // A seek-bar release (9) keeps the ticker through pauses for 300 ms; without a ticker it
-    // only sets keep ticker.
+    // A seek-bar release (9) keeps the ticker through a pause for 300 ms; without a ticker it
+    // only sets keep ticker, and playing again clears it.
     player->Send(9);
     EXPECT_TRUE(pane->IsKeepTicker());
     EXPECT_FALSE(pane->HasTicker());
     player->Send(2);
+    EXPECT_FALSE(pane->IsKeepTicker());
+    ASSERT_TRUE(pane->HasTicker());
+    player->Send(9);
     player->Send(4);
     EXPECT_TRUE(pane->HasTicker());
-    player->Send(9);
     ASSERT_TRUE(WaitUntil([&] { return !pane->HasTicker(); }, 1000));
     EXPECT_FALSE(pane->IsKeepTicker());
-    EXPECT_FALSE(pane->IsTickerStopped());
-    // A 2 inside the 300 ms ends the timer but not keep ticker: the ticker outlives a pause.
+    EXPECT_TRUE(pane->IsTickerStopped());  // the drag ended paused: queued ticks are dropped
+    // Released into playback (9, then 2, as our player reports it): the next pause stops the
+    // ticker as every pause does.
     player->Send(2);
     player->Send(9);
     player->Send(2);
     player->Send(4);
-    WaitUntil([] { return false; }, 450);
-    EXPECT_TRUE(pane->HasTicker());
-    EXPECT_TRUE(pane->IsKeepTicker());
+    EXPECT_FALSE(pane->HasTicker());
+    EXPECT_FALSE(pane->IsKeepTicker());
+    EXPECT_TRUE(pane->IsTickerStopped());
 
     // Event 2 and unknown states change nothing.
     thumbs.Take();
@@ -244,6 +247,14 @@ TEST_F(PreviewPane, APauseByAPressOnTheSeekBarKeepsTheTickerAndReportsNothing) {
     EXPECT_TRUE(thumbs.calls.empty());
     EXPECT_TRUE(pane->HasTicker());
     EXPECT_EQ(pane->GetPlayState(), 4);
+
+    // The pane's own pause after such a press (before Save or Cancel) reports as usual.
+    player->Send(2);
+    Press(player->seekBar);
+    thumbs.Take();
+    pane->ControlPlayback(4);
+    player->Send(4);
+    EXPECT_EQ(thumbs.Take(), (Calls{"started", "changed 0"}));
 
     // A press on a button (not wide and low) is an ordinary pause.
     player->Send(2);

@@ -61,6 +61,20 @@ TEST_F(ChapterStrip, MakesEveryThumbnailOnceClickSeeksDoubleClickPlaysAndFollows
     EXPECT_FALSE(shot.isEmpty());
 }
 
+// The window destroyed and made again (a dialog run twice): the strip's images are made anew.
+TEST_F(ChapterStrip, AWindowMadeAnewShowsItsThumbnailsAgain) {
+    Strip strip(tm::MakeMovieWithBrevio(ChapterMovie(4, 15)));
+    ASSERT_TRUE(strip.created);
+    CThumbnailWndChapter& view = *strip.view;
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    ASSERT_TRUE(strip.WaitForWorker());
+    view.DestroyWindow();
+    ASSERT_TRUE(view.Create(&strip.parent, QRect(4, 36, 690, 80)));
+    ASSERT_EQ(view.ShowScenesAt(0), S_OK);
+    ASSERT_TRUE(strip.WaitForWorker());
+    for (int u = 0; u < 4; ++u) EXPECT_FALSE(IsWhite(view.GetThumbnail(u))) << "chapter " << u;
+}
+
 TEST_F(ChapterStrip, CutUndoRedoRemakeNothingAndSelectTheFollowingChapter) {
     UseFrameSource(20);  // the edits happen while the worker is still making thumbnails
     const tm::MovieOptions options = ChapterMovie(10, 30);

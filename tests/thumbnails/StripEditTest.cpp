@@ -2,6 +2,7 @@
 // back selected, and that the reference movie the preview plays holds exactly the kept units.
 #include <QDir>
 #include <QFile>
+#include <functional>
 
 #include "preview/CThumbnailMaker.h"
 
@@ -125,31 +126,74 @@ TEST_F(StripEdit, UndoAtTheFirstStateLeavesTheStripAsItWas) {
     EXPECT_EQ(SelectedUnits().front(), 8);
 }
 
-TEST_F(StripEdit, AFailedReferenceWriteShowsTheMessageAndEmptiesTheStrip) {
+// Cut, undo and redo whose reference movie cannot be written (a folder where it should go): the
+// message, an empty strip, and the document, the history and the thumbnails' movie as before.
+TEST_F(StripEdit, AnEditWhoseReferenceMovieCannotBeWrittenIsUndoneWhole) {
     CThumbnailWnd& view = *f_.view;
-    ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);
-    ASSERT_TRUE(f_.WaitIdle());
-    view.SetSelectionLength(6);
-    // A folder where the reference movie should go: it cannot be written.
     const QString ref = view.GetReferenceMoviePath();
     ASSERT_FALSE(ref.isEmpty());
-    ASSERT_TRUE(QFile::remove(ref));
-    ASSERT_TRUE(QDir().mkdir(ref));
+    const auto selectSix = [&] {
+        ASSERT_EQ(view.ShowScenesAt(8 * kUnit), S_OK);
+        ASSERT_TRUE(f_.WaitIdle());
+        view.SetSelectionLength(6);
+    };
+    const auto blockReference = [&] {
+        QFile::remove(ref);
+        ASSERT_TRUE(QDir().mkdir(ref));
+    };
+    const auto expectRefused = [&](const std::function<HRESULT()>& edit,
+                                   const std::vector<unsigned>& state, const QString& movie) {
+        auto box = AnswerNextMessageBox(QMessageBox::Ok);
+        EXPECT_TRUE(FAILED(edit()));
+        ASSERT_TRUE(box->seen);
+        EXPECT_EQ(box->text, LoadString(135));
+        EXPECT_EQ(box->title, LoadString(128));
+        EXPECT_EQ(box->icon, QMessageBox::Warning);
+        EXPECT_EQ(view.GetSceneCount(), 0);
+        unsigned length = 0;
+        view.GetSelectionLength(&length);
+        EXPECT_EQ(length, 8u);
+        EXPECT_EQ(State(), state);
+        EXPECT_EQ(view.GetMoviePath(), movie);
+    };
+    const QString source = QString::fromStdString(movie_.string());
 
-    auto box = AnswerNextMessageBox(QMessageBox::Ok);
-    EXPECT_TRUE(FAILED(view.CutSelection()));
-    ASSERT_TRUE(box->seen);
-    EXPECT_EQ(box->text, LoadString(135));
-    EXPECT_EQ(box->title, LoadString(128));
-    EXPECT_EQ(box->icon, QMessageBox::Warning);
-    EXPECT_EQ(view.GetSceneCount(), 0);
-    unsigned length = 0;
-    view.GetSelectionLength(&length);
-    EXPECT_EQ(length, 8u);
-    // The thumbnails still come from the source movie; the cut itself stays in the document.
-    EXPECT_EQ(view.GetMoviePath().toStdString(), movie_.string());
-    EXPECT_EQ(State(), Without(8, 13));
+    ASSERT_NO_FATAL_FAILURE(selectSix());
+    ASSERT_NO_FATAL_FAILURE(blockReference());
+    expectRefused([&] { return view.CutSelection(); }, Without(kUnits, kUnits), source);
+    EXPECT_FALSE(view.IsEdited());
+    EXPECT_FALSE(view.CanUndo());
+
+    ASSERT_TRUE(QDir().rmdir(ref));
+    ASSERT_NO_FATAL_FAILURE(selectSix());
+    ASSERT_EQ(view.CutSelection(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(blockReference());
+    expectRefused([&] { return view.UndoEdit(); }, Without(8, 13), ref);
+    EXPECT_TRUE(view.CanUndo());
+    EXPECT_FALSE(view.CanRedo());
+
+    ASSERT_TRUE(QDir().rmdir(ref));
+    ASSERT_EQ(view.UndoEdit(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(blockReference());
+    expectRefused([&] { return view.RedoEdit(); }, Without(kUnits, kUnits), ref);
+    EXPECT_TRUE(view.CanRedo());
+    EXPECT_FALSE(view.IsEdited());
     QDir().rmdir(ref);
+}
+
+// A strip whose run covers every remaining unit (6 units, length 8) cuts nothing.
+TEST_F(StripEdit, TheLastUnitsAreNeverCut) {
+    StripFixture six;
+    ASSERT_NO_FATAL_FAILURE(six.Open(UnitMovie(6)));
+    ASSERT_EQ(six.view->ShowScenesAt(0), S_OK);
+    ASSERT_TRUE(six.WaitIdle());
+    std::vector<int> selected;
+    six.view->GetSelectedUnits(selected);
+    ASSERT_EQ(selected.size(), 6u);
+    EXPECT_EQ(six.view->CutSelection(), S_FALSE);
+    EXPECT_EQ(six.view->GetDocument().GetUnitCount(), 6u);
+    EXPECT_FALSE(six.view->IsEdited());
+    EXPECT_EQ(six.view->GetSceneCount(), 6);
 }
 
 TEST_F(StripEdit, ClosingStopsTheWorkerAndEmptiesTheStrip) {

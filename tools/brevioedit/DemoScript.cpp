@@ -67,21 +67,21 @@ bool DemoScript::Steps(DialogDriver& driver) {
     Shoot(driver, QStringLiteral("dialog-selected"));
 
     if (!driver.CutSelection(kStepTimeoutMs)) return Fail(QStringLiteral("cut"));
-    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-cut"));
 
     if (!driver.ClickButton(kUndo) ||
         !WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("undo"));
     }
-    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-undone"));
 
     if (!driver.ClickButton(kRedo) ||
         !WaitFor([&] { return !driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("redo"));
     }
-    WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs);
+    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-redone"));
 
     // Save runs the Save-As dialog and the save in nested loops; the dialog then ends itself.

@@ -220,4 +220,12 @@ QString DialogDriver::Screenshot(const QString& path) const {
     return full;
 }
 
+bool DialogDriver::StripSettled() const {
+    if (HasSelectionFrame()) return true;
+    // A chapter strip has no list; it always selects once its thumbnails are made.
+    const QComboBox* list = SelectionList();
+    if (list == nullptr || !list->isVisible()) return false;
+    return !list->isEnabled() || list->count() <= 1;
+}
+
 }  // namespace brevioedit

@@ -49,6 +49,10 @@ public:
 
     // True when the strip shows a selection frame: its thumbnails are made and a run is selected.
     bool HasSelectionFrame() const;
+    // True when the strip shows its selection frame, or when no selection can exist on it (four
+    // scenes or fewer: the selected-seconds list is disabled or offers only 4). For waits after a
+    // pause or an edit.
+    bool StripSettled() const;
     // Waits for the selection frame (the strip ignores Cut scene while it makes thumbnails), then
     // presses Cut scene; true once Undo is enabled.
     bool CutSelection(int timeoutMs);

@@ -6,14 +6,14 @@ set(CPACK_PACKAGE_NAME brevioedit)
 set(CPACK_PACKAGE_VENDOR "Brevio Edit developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "movie-editing dialog for Brevio camera movies")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Brevio Edit cuts scenes out of Brevio movies, the QuickTime movies a camera builds by\n"
-    "appending a short clip each time a picture is taken. The editing dialog plays the movie,\n"
-    "shows the scenes around the paused position, cuts, undoes and redoes, and saves the edited\n"
-    "movie losslessly as a new file.\n"
+    "Brevio Edit cuts scenes out of Brevio movies, the QuickTime movies that a\n"
+    "camera builds by appending a short clip each time a picture is taken. The\n"
+    "editing dialog plays the movie, shows the scenes around the paused position,\n"
+    "cuts, undoes and redoes, and saves the edited movie losslessly as a new file.\n"
     "\n"
-    "The package holds the editor (brevioedit), the command-line tool (brevio) and the library\n"
-    "libbrevioedit with its C header, pkg-config file and CMake package for photo browsers that\n"
-    "open the dialog themselves.")
+    "The package holds the editor (brevioedit), the command-line tool (brevio)\n"
+    "and the library libbrevioedit with its C header, pkg-config file and CMake\n"
+    "package, for photo browsers that open the dialog themselves.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Brevio Edit developers <brevioedit@users.noreply.github.com>")

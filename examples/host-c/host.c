@@ -2,7 +2,7 @@
    line and prints what the call returned. It has no widget toolkit of its own; the library brings
    its own for the length of the call.
 
-     make PKG_CONFIG_PATH=<prefix>/lib/pkgconfig
+     PKG_CONFIG_PATH=<prefix>/lib/pkgconfig make
      ./brevio-host-c day.mov                                                                    */
 #include <brevioedit/BREditDialog.h>
 #include <locale.h>

@@ -76,7 +76,7 @@ quiet "brevio thumb"
 
 # The host examples, built against the moved tree; a missing movie comes back as result 5.
 cp -r "$source/examples/host-c" "$work/host-c"
-make -s -C "$work/host-c" PKG_CONFIG_PATH="$pcdir" CFLAGS="-O1 -Werror" >/dev/null ||
+PKG_CONFIG_PATH="$pcdir" make -s -C "$work/host-c" CFLAGS="-O1 -Werror" >/dev/null ||
   fail "the C host did not build"
 run env QT_QPA_PLATFORM=offscreen "$work/host-c/brevio-host-c" "$work/missing.mov"
 expect 5 "the C host on a missing movie"

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         const auto parsed = app.get_subcommands();
         if (parsed.empty()) {
             if (argc > 1 && argv[1][0] == '-')
-                std::fprintf(stderr, "brevio: %s\n", error.what());
+                std::fprintf(stderr, "brevio: unknown option '%s'\n", argv[1]);
             else if (argc > 1)
                 std::fprintf(stderr, "brevio: unknown command '%s'\n", argv[1]);
             PrintUsage(stderr);

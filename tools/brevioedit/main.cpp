@@ -84,7 +84,9 @@ ParseResult Parse(int argc, char** argv, Options& options, QString& message) {
         return ParseResult::Bad;
     }
     if (parser.isSet(help)) {
-        message = parser.helpText();
+        // Without an application object Qt does not know the program's name.
+        message = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                            QStringLiteral("brevioedit"));
         return ParseResult::Help;
     }
     if (parser.isSet(version)) return ParseResult::Version;

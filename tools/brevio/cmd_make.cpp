@@ -88,8 +88,7 @@ CommandRunner DeclareMake(CLI::App& command) {
     command.add_flag("--mjpeg", synthetic.mjpeg, "Motion JPEG instead of H.264");
     command.add_flag("--chapters", synthetic.chapters, "a movie made of chapters");
     command.add_option("--title", synthetic.titles, "a chapter's title, once per chapter")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        ->allow_extra_args(false);  // one value each time, not every word that follows
     return [options] { return RunMake(*options); };
 }
 

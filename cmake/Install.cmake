@@ -26,7 +26,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/brevioedit/BREditDialog.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brevioedit)
 
 set(pkgconfig_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-file(RELATIVE_PATH BREVIO_PC_PREFIX ${CMAKE_INSTALL_PREFIX}/${pkgconfig_dir} ${CMAKE_INSTALL_PREFIX})
+file(RELATIVE_PATH BREVIO_PC_PREFIX ${CMAKE_INSTALL_PREFIX}/${pkgconfig_dir}
+     ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" BREVIO_PC_PREFIX "${BREVIO_PC_PREFIX}")
 configure_file(${BREVIO_PACKAGING_DIR}/brevioedit.pc.in ${CMAKE_BINARY_DIR}/brevioedit.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/brevioedit.pc DESTINATION ${pkgconfig_dir})
@@ -67,7 +68,8 @@ foreach(source man/brevio.1 man/brevioedit.1 changelog)
   list(APPEND compressed ${out})
 endforeach()
 add_custom_target(brevio_compressed_docs ALL DEPENDS ${compressed})
-install(FILES ${CMAKE_BINARY_DIR}/packaging/brevio.1.gz ${CMAKE_BINARY_DIR}/packaging/brevioedit.1.gz
+install(FILES ${CMAKE_BINARY_DIR}/packaging/brevio.1.gz
+  ${CMAKE_BINARY_DIR}/packaging/brevioedit.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${BREVIO_PACKAGING_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/brevioedit)

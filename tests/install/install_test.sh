@@ -26,7 +26,8 @@ run() {
   set -e
 }
 expect() {  # expect CODE DESCRIPTION
-  [ "$code" -eq "$1" ] || fail "$2: exit $code, not $1; stdout: $(cat "$work/out") stderr: $(cat "$work/err")"
+  [ "$code" -eq "$1" ] ||
+    fail "$2: exit $code, not $1; stdout: $(cat "$work/out") stderr: $(cat "$work/err")"
 }
 quiet() {  # nothing on stderr
   [ ! -s "$work/err" ] || fail "$1 wrote to stderr: $(cat "$work/err")"
@@ -93,7 +94,8 @@ grep -qx "result: 5" "$work/out" || fail "the Qt host printed: $(cat "$work/out"
 
 # Desktop integration and the manual.
 desktop-file-validate "$tree/share/applications/brevioedit.desktop"
-appstreamcli validate --no-net --pedantic "$tree/share/metainfo/brevioedit.metainfo.xml" >"$work/as.log" ||
+appstreamcli validate --no-net --pedantic "$tree/share/metainfo/brevioedit.metainfo.xml" \
+  >"$work/as.log" ||
   fail "$(cat "$work/as.log")"
 for size in 48x48 128x128 256x256 scalable; do
   ls "$tree/share/icons/hicolor/$size/apps/brevioedit."* >/dev/null || fail "no $size icon"

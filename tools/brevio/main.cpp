@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         if (app.get_subcommands().empty()) {
             PrintUsage(stdout);
         } else {
-            std::fputs(app.get_subcommands().front()->help().c_str(), stdout);
+            std::fputs(app.get_subcommands().front()->help("brevio").c_str(), stdout);
         }
         return brevio::tool::kExitOk;
     } catch (const CLI::CallForVersion&) {

@@ -63,6 +63,13 @@ run "$tree/bin/brevioedit" "$work/day.mov"
 expect 7 "brevioedit MOVIE without a display"
 [ "$(wc -l <"$work/err")" -eq 1 ] || fail "not one line without a display: $(cat "$work/err")"
 
+# A file that is not a movie: the result, and one line saying why (a message box on a display).
+printf 'not a movie\n' >"$work/junk.mov"
+run env QT_QPA_PLATFORM=offscreen "$tree/bin/brevioedit" "$work/junk.mov"
+expect 5 "brevioedit on a file that is not a movie"
+[ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "junk.mov" "$work/err" ||
+  fail "brevioedit did not say why the file did not open: $(cat "$work/err")"
+
 run env QT_QPA_PLATFORM=offscreen "$tree/bin/brevioedit" --demo "$work/demo"
 expect 0 "brevioedit --demo"
 quiet "brevioedit --demo"

@@ -1,7 +1,11 @@
 #ifndef BREVIOEDIT_BREDITDIALOG_H
 #define BREVIOEDIT_BREDITDIALOG_H
-/* Brevio Edit: the movie-editing dialog. One entry point; see the result codes below. */
+/* Brevio Edit: the movie-editing dialog. One entry point; see the result codes below.
+   Usable from C (C11 or later) and C++. Paths are UTF-16, terminated by a zero. */
 #include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h> /* char16_t, a keyword in C++ */
+#endif
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define BRV_STDCALL __stdcall

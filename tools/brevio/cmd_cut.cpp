@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,47 +61,31 @@ struct CutArguments {
     std::vector<unsigned> numbers;  // 1-based, ascending, distinct
 };
 
-int ParseArguments(const std::vector<std::string>& args, CutArguments& cut) {
+// What the command line gives, before the unit list is read.
+struct CutOptions {
+    std::string source;
+    std::string destination;
     std::string list;
-    bool haveList = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* name) -> const std::string* {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "brevio cut: %s needs a value\n", name);
-                return nullptr;
-            }
-            return &args[++i];
-        };
-        if (a == "--remove" || a == "-r") {
-            auto v = value("--remove");
-            if (!v) return kExitBadArguments;
-            list = *v;
-            haveList = true;
-        } else if (a == "-o" || a == "--output") {
-            auto v = value("-o");
-            if (!v) return kExitBadArguments;
-            cut.destination = *v;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "brevio cut: unknown option '%s'\n", a.c_str());
-            return kExitBadArguments;
-        } else if (cut.source.empty()) {
-            cut.source = a;
-        } else {
-            std::fprintf(stderr, "brevio cut: more than one input file\n");
-            return kExitBadArguments;
-        }
-    }
-    if (cut.source.empty() || cut.destination.empty() || !haveList) {
-        std::fprintf(stderr, "usage: brevio cut FILE --remove LIST -o OUT   (LIST like 3,5-7)\n");
-        return kExitBadArguments;
-    }
+};
+
+int RunCut(const CutOptions& options);
+
+CommandRunner DeclareCut(CLI::App& command) {
+    auto options = std::make_shared<CutOptions>();
+    command.add_option("FILE", options->source, "the Brevio movie")->required();
+    command.add_option("-r,--remove", options->list, "units to remove, counted from 1, like 3,5-7")
+        ->required();
+    command.add_option("-o,--output", options->destination, "the new movie; never overwritten")
+        ->required();
+    return [options] { return RunCut(*options); };
+}
+
+int ParseArguments(const CutOptions& options, CutArguments& cut) {
     std::string error;
-    auto numbers = ParseUnitList(list, error);
-    if (!numbers) {
-        std::fprintf(stderr, "brevio cut: %s\n", error.c_str());
-        return kExitBadArguments;
-    }
+    auto numbers = ParseUnitList(options.list, error);
+    if (!numbers) return BadArguments("cut", error);
+    cut.source = options.source;
+    cut.destination = options.destination;
     cut.numbers = std::move(*numbers);
     return kExitOk;
 }
@@ -188,9 +173,9 @@ int WriteMovie(const CutArguments& cut, CBRVWrapper& document) {
     return kExitFailure;
 }
 
-int RunCut(const std::vector<std::string>& args) {
+int RunCut(const CutOptions& options) {
     CutArguments cut;
-    if (int rc = ParseArguments(args, cut); rc != kExitOk) return rc;
+    if (int rc = ParseArguments(options, cut); rc != kExitOk) return rc;
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(cut.destination, ec))) {
         std::fprintf(stderr, "brevio cut: %s exists already; it is never overwritten\n",
@@ -208,7 +193,9 @@ int RunCut(const std::vector<std::string>& args) {
     return WriteMovie(cut, document);
 }
 
-CommandRegistration reg("cut", "remove units from a Brevio movie into a new file", RunCut);
+CommandRegistration reg("cut", {"remove units from a Brevio movie into a new file",
+                                "usage: brevio cut FILE --remove LIST -o OUT   (LIST like 3,5-7)\n",
+                                DeclareCut});
 
 }  // namespace
 

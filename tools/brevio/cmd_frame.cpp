@@ -16,13 +16,11 @@ namespace brevio::tool {
 
 namespace {
 
-int RunFrame(const std::vector<std::string>& args) {
-    const auto parsed = ParsePositionArgs("frame", args);
-    if (!parsed) return kExitBadArguments;
-    const std::string& file = parsed->file;
-    const std::string& out = parsed->out;
-    const double seconds = parsed->seconds;
-    const int64_t ticks = parsed->Ticks();
+int RunFrame(const PositionArgs& parsed) {
+    const std::string& file = parsed.file;
+    const std::string& out = parsed.out;
+    const double seconds = parsed.seconds;
+    const int64_t ticks = parsed.Ticks();
     auto app = EnsureGuiApplication();
     RegisterFrameSourceComponent();
     std::unique_ptr<IFrameSource> source;
@@ -48,7 +46,10 @@ int RunFrame(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-CommandRegistration reg("frame", "write the frame shown at a position as PNG", RunFrame);
+CommandRegistration reg("frame",
+                        {"write the frame shown at a position as PNG",
+                         "usage: brevio frame FILE --at SECONDS -o OUT.png\n",
+                         [](CLI::App& command) { return DeclarePositionArgs(command, RunFrame); }});
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // brevio info FILE [--json]: what the editor sees in a movie: kind, time scale, duration, units.
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,30 +114,14 @@ void PrintJson(const OpenedMovie& m, const std::vector<UnitInfo>& units) {
     std::printf("\n]}\n");
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-    bool json = false;
+struct InfoArguments {
     std::string path;
-    for (const auto& a : args) {
-        if (a == "--json") {
-            json = true;
-        } else if (a == "-h" || a == "--help") {
-            std::printf("usage: brevio info FILE [--json]\n");
-            return kExitOk;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "brevio info: unknown option '%s'\n", a.c_str());
-            return kExitBadArguments;
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            std::fprintf(stderr, "brevio info: more than one file given\n");
-            return kExitBadArguments;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: brevio info FILE [--json]\n");
-        return kExitBadArguments;
-    }
+    bool json = false;
+};
 
+int RunInfo(const InfoArguments& arguments) {
+    const std::string& path = arguments.path;
+    const bool json = arguments.json;
     CBRVWrapper document;
     const int result = document.Open(ToQString(path));
     if (result != 0) {
@@ -170,7 +155,15 @@ int RunInfo(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-CommandRegistration reg("info", "show the units (or chapters) of a Brevio movie", RunInfo);
+CommandRunner DeclareInfo(CLI::App& command) {
+    auto arguments = std::make_shared<InfoArguments>();
+    command.add_option("FILE", arguments->path, "the movie")->required();
+    command.add_flag("--json", arguments->json, "print JSON instead of text");
+    return [arguments] { return RunInfo(*arguments); };
+}
+
+CommandRegistration reg("info", {"show the units (or chapters) of a Brevio movie",
+                                 "usage: brevio info FILE [--json]\n", DeclareInfo});
 
 }  // namespace
 

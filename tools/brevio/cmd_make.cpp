@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -50,72 +51,65 @@ int Bad(const std::string& message) {
     return kExitBadArguments;
 }
 
-int RunMake(const std::vector<std::string>& args) {
+struct MakeOptions {
     generator::SyntheticOptions synthetic;
     bool isSynthetic = false;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string* {
-            return i + 1 < args.size() ? &args[++i] : nullptr;
-        };
-        long long n = 0;
-        if (a == "-h" || a == "--help") {
-            std::printf("%s", kUsage);
-            return kExitOk;
-        } else if (a == "--synthetic") {
-            auto v = value();
-            if (!v || !ParseInt(*v, 1, 100000, n)) return Bad("--synthetic needs a unit count");
-            synthetic.units = int(n);
-            isSynthetic = true;
-        } else if (a == "--size") {
-            auto v = value();
-            if (!v || !ParseSize(*v, synthetic.width, synthetic.height))
-                return Bad("--size needs WIDTHxHEIGHT");
-        } else if (a == "--unit-seconds") {
-            auto v = value();
-            if (!v || !ParseNumber(*v, synthetic.unitSeconds) || synthetic.unitSeconds <= 0)
-                return Bad("--unit-seconds needs a length in seconds");
-        } else if (a == "--audio") {
-            auto v = value();
-            if (!v) return Bad("--audio needs pcm, aac or none");
-            if (*v == "pcm")
-                synthetic.audio = generator::AudioCodec::Pcm;
-            else if (*v == "aac")
-                synthetic.audio = generator::AudioCodec::Aac;
-            else if (*v == "none")
-                synthetic.audio = generator::AudioCodec::None;
-            else
-                return Bad("--audio needs pcm, aac or none");
-        } else if (a == "--jpeg-quality") {
-            auto v = value();
-            if (!v || !ParseInt(*v, 1, 31, n)) return Bad("--jpeg-quality needs 1 to 31");
-            synthetic.jpegQuality = int(n);
-        } else if (a == "--bframes") {
-            synthetic.bframes = true;
-        } else if (a == "--mjpeg") {
-            synthetic.mjpeg = true;
-        } else if (a == "--chapters") {
-            synthetic.chapters = true;
-        } else if (a == "--title") {
-            auto v = value();
-            if (!v) return Bad("--title needs a text");
-            synthetic.titles.push_back(*v);
-        } else if (a.size() > 1 && a[0] == '-') {
-            return Bad("unknown option '" + a + "'");
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.empty()) return Bad("no output file");
-    const std::filesystem::path destination = positional.front();
+    std::string size;
+    std::string audio;
+    std::string out;
+    std::vector<std::string> clips;
+};
+
+int RunMake(const MakeOptions& options);
+
+CommandRunner DeclareMake(CLI::App& command) {
+    auto options = std::make_shared<MakeOptions>();
+    generator::SyntheticOptions& synthetic = options->synthetic;
+    command.add_option("OUT", options->out, "the movie to make; never overwritten")->required();
+    command.add_option("CLIP", options->clips, "the clips, one shooting unit (or chapter) each");
+    command
+        .add_option_function<int>(
+            "--synthetic",
+            [options](int units) {
+                options->synthetic.units = units;
+                options->isSynthetic = true;
+            },
+            "make N test-pattern units instead")
+        ->check(CLI::Range(1, 100000));
+    command.add_option("--size", options->size, "picture size of the test patterns, WxH");
+    command.add_option("--unit-seconds", synthetic.unitSeconds, "length of a test-pattern unit")
+        ->check(NumberIn(1e-6, 1e6));
+    command.add_option("--audio", options->audio, "sound of the test patterns")
+        ->check(CLI::IsMember({"pcm", "aac", "none"}));
+    command
+        .add_option("--jpeg-quality", synthetic.jpegQuality, "Motion JPEG quality, 1 (best) to 31")
+        ->check(CLI::Range(1, 31));
+    command.add_flag("--bframes", synthetic.bframes, "H.264 with B-frames");
+    command.add_flag("--mjpeg", synthetic.mjpeg, "Motion JPEG instead of H.264");
+    command.add_flag("--chapters", synthetic.chapters, "a movie made of chapters");
+    command.add_option("--title", synthetic.titles, "a chapter's title, once per chapter")
+        ->allow_extra_args(false);  // one value each time, not every word that follows
+    return [options] { return RunMake(*options); };
+}
+
+int RunMake(const MakeOptions& options) {
+    generator::SyntheticOptions synthetic = options.synthetic;
+    if (!options.size.empty() && !ParseSize(options.size, synthetic.width, synthetic.height))
+        return Bad("--size needs WIDTHxHEIGHT");
+    if (options.audio == "pcm")
+        synthetic.audio = generator::AudioCodec::Pcm;
+    else if (options.audio == "aac")
+        synthetic.audio = generator::AudioCodec::Aac;
+    else if (options.audio == "none")
+        synthetic.audio = generator::AudioCodec::None;
+    const std::filesystem::path destination = options.out;
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(destination, ec)))
         return Bad(destination.string() + " exists already; it is never overwritten");
 
     Progress progress;
-    if (isSynthetic) {
-        if (positional.size() != 1) return Bad("--synthetic takes no clips");
+    if (options.isSynthetic) {
+        if (!options.clips.empty()) return Bad("--synthetic takes no clips");
         auto result = generator::GenerateSyntheticMovie(synthetic, destination,
                                                         [&](double f) { progress.Set(f); });
         if (result.ok) return kExitOk;
@@ -123,17 +117,17 @@ int RunMake(const std::vector<std::string>& args) {
         return result.badArguments ? kExitBadArguments : kExitFailure;
     }
 
-    if (positional.size() < 2) return Bad("no clips given");
-    std::vector<std::filesystem::path> clips(positional.begin() + 1, positional.end());
+    if (options.clips.empty()) return Bad("no clips given");
+    std::vector<std::filesystem::path> clips(options.clips.begin(), options.clips.end());
     for (const auto& clip : clips)
         if (!std::filesystem::is_regular_file(clip, ec))
             return Bad("no clip file " + clip.string());
-    engine::AssembleOptions options;
-    options.chapters = synthetic.chapters;
-    options.titles = synthetic.titles;
-    options.progress = OnAssembleProgress;
-    options.user = &progress;
-    auto result = engine::AssembleMovie(clips, destination, options);
+    engine::AssembleOptions assemble;
+    assemble.chapters = synthetic.chapters;
+    assemble.titles = synthetic.titles;
+    assemble.progress = OnAssembleProgress;
+    assemble.user = &progress;
+    auto result = engine::AssembleMovie(clips, destination, assemble);
     if (result.code == CREATEMOVFILE_OK) return kExitOk;
     if (result.code != CREATEMOVFILE_DESTINATION_EXISTS) std::filesystem::remove(destination, ec);
     std::fprintf(stderr, "brevio make: cannot assemble the clips (%d): %s\n", int(result.code),
@@ -141,8 +135,8 @@ int RunMake(const std::vector<std::string>& args) {
     return result.code == CREATEMOVFILE_DESTINATION_EXISTS ? kExitBadArguments : kExitFailure;
 }
 
-CommandRegistration reg("make", "build a Brevio movie from clips or synthetic test patterns",
-                        RunMake);
+CommandRegistration reg("make", {"build a Brevio movie from clips or synthetic test patterns",
+                                 kUsage, DeclareMake});
 
 }  // namespace
 

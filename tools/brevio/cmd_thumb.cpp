@@ -15,13 +15,11 @@ namespace brevio::tool {
 
 namespace {
 
-int RunThumb(const std::vector<std::string>& args) {
-    const auto parsed = ParsePositionArgs("thumb", args);
-    if (!parsed) return kExitBadArguments;
-    const std::string& file = parsed->file;
-    const std::string& out = parsed->out;
-    const double seconds = parsed->seconds;
-    const int64_t ticks = parsed->Ticks();
+int RunThumb(const PositionArgs& parsed) {
+    const std::string& file = parsed.file;
+    const std::string& out = parsed.out;
+    const double seconds = parsed.seconds;
+    const int64_t ticks = parsed.Ticks();
     auto app = EnsureGuiApplication();
     RegisterFrameSourceComponent();
     CThumbnailMaker maker;
@@ -41,7 +39,10 @@ int RunThumb(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-CommandRegistration reg("thumb", "write the 64x48 strip thumbnail of a position as PNG", RunThumb);
+CommandRegistration reg("thumb",
+                        {"write the 64x48 strip thumbnail of a position as PNG",
+                         "usage: brevio thumb FILE --at SECONDS -o OUT.png\n",
+                         [](CLI::App& command) { return DeclarePositionArgs(command, RunThumb); }});
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace brevio::tool {
@@ -36,6 +37,18 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     width = int(w);
     height = int(h);
     return true;
+}
+
+CLI::Validator NumberIn(double min, double max) {
+    return CLI::Validator(
+        [min, max](std::string& text) -> std::string {
+            double value = 0;
+            if (ParseNumber(text, value) && value >= min && value <= max) return {};
+            char range[80];
+            std::snprintf(range, sizeof range, "needs a number from %g to %g", min, max);
+            return range;
+        },
+        "NUMBER");
 }
 
 std::optional<std::vector<unsigned>> ParseUnitList(const std::string& text, std::string& error) {

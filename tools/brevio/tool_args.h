@@ -1,5 +1,6 @@
 #pragma once
 // Argument parsing shared by the brevio subcommands.
+#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,5 +19,8 @@ bool ParseInt(const std::string& text, long long min, long long max, long long& 
 
 // A finite decimal number.
 bool ParseNumber(const std::string& text, double& value);
+
+// A CLI11 check that takes a finite decimal number in [min, max] (CLI::Range lets NaN through).
+CLI::Validator NumberIn(double min, double max);
 
 }  // namespace brevio::tool

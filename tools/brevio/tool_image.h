@@ -3,10 +3,12 @@
 // QImage and QPainter.
 #include <QGuiApplication>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "Command.h"
 
 namespace brevio::tool {
 
@@ -17,10 +19,11 @@ struct PositionArgs {
     int64_t Ticks() const;
 };
 
-// Parses "FILE --at SECONDS -o OUT.png"; says what is wrong on stderr, prefixed with the
-// command's name, and returns nothing on bad arguments.
-std::optional<PositionArgs> ParsePositionArgs(const char* command,
-                                              const std::vector<std::string>& args);
+// The latest position the picture commands take, about 31 years: its ticks fit in 64 bits.
+inline constexpr double kMaxSeconds = 1e9;
+
+// Declares "FILE --at SECONDS -o OUT.png" on a picture command; `run` gets them once parsed.
+CommandRunner DeclarePositionArgs(CLI::App& command, std::function<int(const PositionArgs&)> run);
 
 // A QGuiApplication on the offscreen platform when the process has no application yet.
 std::unique_ptr<QGuiApplication> EnsureGuiApplication();

@@ -153,12 +153,14 @@ uint32_t DriveTypeResolver::GetDriveType(const QString& path) const {
 }
 
 const MountEntry* DriveTypeResolver::FindMount(const std::string& path) const {
-    const MountEntry* best = nullptr;
+    // The table lists mounts in the order they were made: a later mount over a parent folder
+    // hides everything an earlier one placed below it, so the last mount that holds the path
+    // is the one really there.
+    const MountEntry* found = nullptr;
     for (const MountEntry& mount : mounts_) {
-        if (!Holds(mount.mountPoint, path)) continue;
-        if (best == nullptr || mount.mountPoint.size() >= best->mountPoint.size()) best = &mount;
+        if (Holds(mount.mountPoint, path)) found = &mount;
     }
-    return best;
+    return found;
 }
 
 uint32_t DriveTypeResolver::Classify(const MountEntry& mount) const {

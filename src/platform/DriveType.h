@@ -45,9 +45,9 @@ public:
     // DRIVE_* of the mount that holds `path`: 0 (DRIVE_UNKNOWN) for an empty or relative path and
     // for pseudo file systems; DRIVE_NO_ROOT_DIR when no mount holds it (an unreadable table).
     uint32_t GetDriveType(const QString& path) const;
-    // The mount that holds an absolute, normalised path: the longest mount point that is a whole
-    // leading part of it (a later line wins over an earlier one with the same mount point, as the
-    // later mount lies on top). Null when none does.
+    // The mount that holds an absolute, normalised path: the last line of the table whose mount
+    // point is a whole leading part of it, as a later mount lies on top of everything at and
+    // below its mount point. Null when none does.
     const MountEntry* FindMount(const std::string& path) const;
     uint32_t Classify(const MountEntry& mount) const;
     // True when the mount's block device is a disk whose sysfs "removable" reads 1.

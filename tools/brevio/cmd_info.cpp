@@ -1,6 +1,7 @@
 // brevio info FILE [--json]: what the editor sees in a movie: kind, time scale, duration, units.
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -138,7 +139,7 @@ int RunInfo(const std::vector<std::string>& args) {
     }
 
     CBRVWrapper document;
-    const int result = document.Open(ToQString(path));
+    const int result = document.Open(std::filesystem::path(path));
     if (result != 0) {
         const std::string& error = document.GetOpenError();
         std::fprintf(stderr, "brevio info: %s: %s (%s)\n", path.c_str(), DescribeOpenResult(result),

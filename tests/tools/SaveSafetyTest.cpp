@@ -64,16 +64,18 @@ TEST(SaveSafety, KilledAtThreePointsOfALargeSaveLeavesNothingOrTheWholeMovie) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to mount a memory file system";
     const fs::path clip = MakeMovie(LargeMovie());
     TempDir work("kill");
+    // Copies of the clip, one unit each, so that the cut (the second copy removed) is over 1 GB.
+    const uint64_t clipSize = fs::file_size(clip);
+    const uint64_t copies = 1 + ((uint64_t(1) << 30) + clipSize - 1) / clipSize;
     // In memory, so that gigabytes cost a second, not a minute of disk writes.
-    Mount ram(work / "ram", {"-t", "tmpfs", "-o", "size=3500m", "tmpfs"});
+    const std::string size = std::to_string((2 * copies * clipSize >> 20) + 64) + "m";
+    Mount ram(work / "ram", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs"});
     if (!ram.mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << ram.why();
     const fs::path source = work / "ram" / "source.mov";
     const fs::path out = work / "ram" / "out";
     fs::create_directories(out);
-    // Copies of the clip, one unit each, so that the cut (the second copy removed) is over 1 GB.
     std::vector<std::string> make = {"make", source.string()};
-    const size_t copies = 2 + size_t((1ull << 30) / fs::file_size(clip));
-    for (size_t i = 0; i < copies; ++i) make.push_back(clip.string());
+    for (uint64_t i = 0; i < copies; ++i) make.push_back(clip.string());
     ASSERT_EQ(Brevio(make).exitCode, 0);
 
     const std::vector<std::string> cut = {

@@ -94,8 +94,9 @@ TEST(CRefMovFile, PrivateFolderPrivateFilesUniqueNamesDeletedWithTheObject) {
         paths.insert(secondPath);
         EXPECT_EQ(paths.size(), 52);
         many.clear();
-        // No temporary .tmp names are left behind.
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{});
+        // No temporary .tmp names are left behind, and the 50 are gone.
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
+        EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.tmp")}, QDir::Files), QStringList{});
         // The file written there is removed with the object.
         std::ofstream(firstPath.toStdString()) << "reference movie";
     }

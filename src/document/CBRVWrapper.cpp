@@ -356,7 +356,7 @@ uint32_t CBRVWrapper::Run() {
 int CBRVWrapper::RunSave() {
     const std::filesystem::path destination = destination_;
     bool written = false;
-    // The engine writes under a temporary name and names the file only when it is whole, so a
+    // The engine writes an unnamed file and names it only when it is whole and on the disk, so a
     // failed write leaves nothing. The one file this worker may remove is the whole movie it has
     // just put in place, when a cancel came first; never anything else found under that name.
     bool complete = false;

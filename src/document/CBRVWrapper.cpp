@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QFile>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -44,11 +45,16 @@ CBRVWrapper::~CBRVWrapper() {
 // Opening and the scene table
 
 int32_t CBRVWrapper::Open(const QString& path) {
-    openError_.clear();
     if (path.isNull()) {
+        openError_.clear();
         Close();
         return 0;
     }
+    return Open(ToPath(path));
+}
+
+int32_t CBRVWrapper::Open(const std::filesystem::path& path) {
+    openError_.clear();
     const auto fail = [this](int32_t code, const std::string& why) {
         openError_ = why;
         return code;
@@ -56,7 +62,7 @@ int32_t CBRVWrapper::Open(const QString& path) {
     std::unique_ptr<CVarnoMovFile> file;
     std::unique_ptr<CBrevioMovie> movie;  // declared after the file: released before it
     try {
-        file = std::make_unique<CVarnoMovFile>(FileLocator(ToPath(path)));
+        file = std::make_unique<CVarnoMovFile>(FileLocator(path));
     } catch (const std::bad_alloc&) {
         return fail(BRVDLG_FAILURE, "out of memory while reading the movie");
     } catch (const std::exception& e) {
@@ -274,16 +280,19 @@ HRESULT CBRVWrapper::CreateReferenceMovie(const QString& path) {
     }
 }
 
-void CBRVWrapper::PrepareSave(const QString& path, ISaveProgress* progress) {
+void CBRVWrapper::PrepareSave(const std::filesystem::path& path, ISaveProgress* progress) {
     // One save at a time: the worker of an earlier (cancelled) save must have ended before its
     // flag, its destination and the dialog are reused.
     WaitForSave();
-    destinationPath_ = path;
+    destination_ = path;
+    destinationPath_ = QFile::decodeName(QByteArray::fromStdString(path.string()));
     continueFlag_.store(kContinue);
     progress_ = progress;
     lastPosition_ = -1;
     saveResult_.store(0);
     writeResult_.store(-1);
+    writeSystemError_ = 0;
+    writeError_.clear();
 }
 
 HRESULT CBRVWrapper::SaveAs(const QString& path) {
@@ -292,7 +301,7 @@ HRESULT CBRVWrapper::SaveAs(const QString& path) {
     CSaveProgressDlg* dialog = CSaveProgressDlg::Instance();
     // No dialog, or it is running another save: nothing is started.
     if (dialog == nullptr || dialog->isVisible()) return E_FAIL;
-    PrepareSave(path, dialog);
+    PrepareSave(ToPath(path), dialog);
     dialog_ = dialog;
     dialog->SetPath(path);
     dialog->SetWorker(this);
@@ -312,13 +321,22 @@ HRESULT CBRVWrapper::FinishSave(int endCode) {
     if (endCode == kSaveWritten) return S_OK;
     if (endCode == kSaveFailed || endCode == 0) {
         ShowMessage(QApplication::activeWindow(), kSaveFailedStringId, &messageCaption_,
-                    MB_ICONEXCLAMATION);
+                    MB_ICONEXCLAMATION, LastWriteReason());
     }
     return E_FAIL;
 }
 
+QString CBRVWrapper::LastWriteReason() const {
+    if (writeSystemError_ == 0) return {};
+    return QString::fromLocal8Bit(std::strerror(writeSystemError_));
+}
+
 HRESULT CBRVWrapper::SaveWithProgress(const QString& path, ISaveProgress& progress) {
     if (path.isNull()) return E_POINTER;
+    return SaveWithProgress(ToPath(path), progress);
+}
+
+HRESULT CBRVWrapper::SaveWithProgress(const std::filesystem::path& path, ISaveProgress& progress) {
     if (movie_ == nullptr) return S_OK;
     PrepareSave(path, &progress);
     if (!Start()) return E_FAIL;
@@ -361,18 +379,20 @@ uint32_t CBRVWrapper::Run() {
 }
 
 int CBRVWrapper::RunSave() {
-    const std::filesystem::path destination = ToPath(destinationPath_);
+    const std::filesystem::path destination = destination_;
     bool written = false;
-    // The engine writes under a temporary name and names the file only when it is whole, so a
+    // The engine writes an unnamed file and names it only when it is whole and on the disk, so a
     // failed write leaves nothing. The one file this worker may remove is the whole movie it has
     // just put in place, when a cancel came first; never anything else found under that name.
     bool complete = false;
-    if (movie_ != nullptr && file_ != nullptr && !destinationPath_.isEmpty()) {
+    if (movie_ != nullptr && file_ != nullptr && !destination.empty()) {
         try {
             CBrevioMovFileEditor editor(*file_);
             editor.SetProgressCallback(&CBRVWrapper::SaveProgressCallback, this);
             const FileLocator locator(destination);
             const ERROR_CREATEMOVFILE result = editor.CreateNewMovFile(locator, movie_.get());
+            writeSystemError_ = editor.GetLastSystemError();
+            writeError_ = editor.GetLastError();
             writeResult_.store(result);
             written = result == CREATEMOVFILE_OK;
             complete = written;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     // invalid, 7 out of memory. A null path closes the document and returns 0. A failure leaves
     // an earlier movie open.
     int32_t Open(const QString& path);
+    // The same with the path's bytes as they are, for names that are not in the locale's
+    // encoding.
+    int32_t Open(const std::filesystem::path& path);
     int32_t Close();
     // Why the last Open failed, in the engine's words (empty after a success), for messages.
     const std::string& GetOpenError() const { return openError_; }
@@ -93,6 +97,7 @@ public:
     // The same save without a dialog: runs the worker, reports to `progress` and waits for the
     // end. For the command-line tool.
     HRESULT SaveWithProgress(const QString& path, ISaveProgress& progress);
+    HRESULT SaveWithProgress(const std::filesystem::path& path, ISaveProgress& progress);
     // Records the user's cancel of the running save. False when the worker had already kept a
     // completed write (the save then counts as written).
     bool CancelSave();
@@ -100,6 +105,12 @@ public:
     int LastSaveResult() const { return saveResult_.load(); }
     // The engine's result of the last final write (-1 when it threw or never ran), for messages.
     int32_t LastWriteResult() const { return writeResult_.load(); }
+    // Why the last final write failed, once the worker has ended: the system's error number (0
+    // when it was no system call's failure), its text in the user's language (empty for 0), and
+    // the engine's message for logs.
+    int LastWriteSystemError() const { return writeSystemError_; }
+    QString LastWriteReason() const;
+    const std::string& LastWriteError() const { return writeError_; }
     QString GetDestinationPath() const { return destinationPath_; }
 
     // The position for a progress fraction: fraction × 100 truncated, kept within 0..100.
@@ -118,7 +129,7 @@ protected:
 private:
     int RunSave();
     void WaitForSave() { Join(); }
-    void PrepareSave(const QString& path, ISaveProgress* progress);
+    void PrepareSave(const std::filesystem::path& path, ISaveProgress* progress);
     HRESULT FinishSave(int endCode);
 
     std::vector<std::vector<unsigned>> history_;
@@ -127,6 +138,7 @@ private:
     std::unique_ptr<CBrevioMovie> movie_;  // refers to file_: released first
     int64_t unitDuration_ = 0;
     QString destinationPath_;
+    std::filesystem::path destination_;  // the same path's bytes, as the worker uses them
     std::atomic<IBRVModuleWrapperNotify*> notify_{nullptr};
     std::atomic<int32_t> continueFlag_{kContinue};
     QString messageCaption_;
@@ -136,6 +148,9 @@ private:
     int lastPosition_ = -1;
     std::atomic<int> saveResult_{0};
     std::atomic<int32_t> writeResult_{-1};
+    // Written by the worker before it ends, read after Join.
+    int writeSystemError_ = 0;
+    std::string writeError_;
     std::string openError_;
     QPointer<CSaveProgressDlg> dialog_;  // the dialog this document last handed itself to
 };

@@ -42,7 +42,8 @@ QString LoadString(uint32_t id) {
     return resources::TranslatedString(id);
 }
 
-int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags) {
+int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags,
+                const QString& detail) {
     if (caption == nullptr) return -1;
     // Without an application object no box can be shown; MessageBoxW reports that as 0.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return 0;
@@ -50,7 +51,7 @@ int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t fl
     QMessageBox box(owner);
     box.setWindowTitle(*caption);
     box.setTextFormat(Qt::PlainText);
-    box.setText(LoadString(id));
+    box.setText(detail.isEmpty() ? LoadString(id) : LoadString(id) + u'\n' + detail);
     box.setIcon(IconFromFlags(flags));
     if ((flags & kButtonMask) == MB_OKCANCEL) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

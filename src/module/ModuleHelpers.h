@@ -15,8 +15,9 @@ QString LoadString(uint32_t id);
 // and waits for the answer: IDOK (1) or IDCANCEL (2). MB_ICONEXCLAMATION shows the warning icon,
 // MB_OKCANCEL the buttons OK and Cancel (Escape answers Cancel); any other button set shows OK.
 // Returns -1 without showing anything when `caption` is null, and 0 when there is no
-// QApplication to show a box with.
-int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags);
+// QApplication to show a box with. A non-empty `detail` goes on a line of its own after the text.
+int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags,
+                const QString& detail = QString());
 // Sets the window text from string `id`: the text of a label, button or group box, else the
 // window title. False only for a null window.
 bool SetWindowTextFromString(QWidget* window, uint32_t id);

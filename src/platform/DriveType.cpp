@@ -121,6 +121,11 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
         const auto separator = std::find(fields.begin() + 6, fields.end(), "-");
         if (separator == fields.end() || fields.end() - separator < 3) continue;
         MountEntry entry;
+        if (std::from_chars(fields[0].data(), fields[0].data() + fields[0].size(), entry.id).ec !=
+                std::errc() ||
+            std::from_chars(fields[1].data(), fields[1].data() + fields[1].size(), entry.parent)
+                    .ec != std::errc())
+            continue;
         if (!ParseDeviceNumber(fields[2], entry.major, entry.minor)) continue;
         entry.root = UnescapeMountField(fields[3]);
         entry.mountPoint = UnescapeMountField(fields[4]);
@@ -152,13 +157,40 @@ uint32_t DriveTypeResolver::GetDriveType(const QString& path) const {
     return Classify(*mount);
 }
 
-const MountEntry* DriveTypeResolver::FindMount(const std::string& path) const {
-    const MountEntry* best = nullptr;
-    for (const MountEntry& mount : mounts_) {
-        if (!Holds(mount.mountPoint, path)) continue;
-        if (best == nullptr || mount.mountPoint.size() >= best->mountPoint.size()) best = &mount;
+bool DriveTypeResolver::IsInside(const MountEntry& mount, const MountEntry& ancestor) const {
+    uint32_t parent = mount.parent;
+    // Each step goes one mount up; a table has no longer chain than its lines.
+    for (size_t step = 0; step < mounts_.size(); ++step) {
+        if (parent == ancestor.id) return true;
+        const auto up = std::find_if(mounts_.begin(), mounts_.end(),
+                                     [&](const MountEntry& m) { return m.id == parent; });
+        if (up == mounts_.end() || up->id == up->parent) return false;
+        parent = up->parent;
     }
-    return best;
+    return false;
+}
+
+const MountEntry* DriveTypeResolver::FindMount(const std::string& path) const {
+    // The table's order is not the order of mounting (a root moved into place comes after the
+    // mounts inside it), so the mount tree decides: a mount over /mnt hides one made earlier at
+    // /mnt/disk, which then is not inside it.
+    std::vector<const MountEntry*> holders;
+    for (const MountEntry& mount : mounts_) {
+        if (Holds(mount.mountPoint, path)) holders.push_back(&mount);
+    }
+    const MountEntry* found = nullptr;
+    for (const MountEntry* mount : holders) {
+        const bool hidden =
+            std::any_of(holders.begin(), holders.end(), [&](const MountEntry* over) {
+                return over->mountPoint.size() < mount->mountPoint.size() &&
+                       !IsInside(*mount, *over);
+            });
+        if (hidden) continue;
+        if (found == nullptr || mount->mountPoint.size() > found->mountPoint.size() ||
+            (mount->mountPoint.size() == found->mountPoint.size() && !IsInside(*found, *mount)))
+            found = mount;
+    }
+    return found;
 }
 
 uint32_t DriveTypeResolver::Classify(const MountEntry& mount) const {

@@ -20,6 +20,8 @@ inline constexpr uint32_t DRIVE_RAMDISK = 6;
 
 // One line of a mountinfo table, with the octal escapes (\040 and the like) decoded.
 struct MountEntry {
+    uint32_t id = 0;
+    uint32_t parent = 0;  // the mount this one is mounted in
     uint32_t major = 0;
     uint32_t minor = 0;
     std::string root;
@@ -45,9 +47,10 @@ public:
     // DRIVE_* of the mount that holds `path`: 0 (DRIVE_UNKNOWN) for an empty or relative path and
     // for pseudo file systems; DRIVE_NO_ROOT_DIR when no mount holds it (an unreadable table).
     uint32_t GetDriveType(const QString& path) const;
-    // The mount that holds an absolute, normalised path: the longest mount point that is a whole
-    // leading part of it (a later line wins over an earlier one with the same mount point, as the
-    // later mount lies on top). Null when none does.
+    // The mount that really holds an absolute, normalised path: of the mounts whose mount point
+    // is a whole leading part of it, those hidden by a mount over a folder above them (one they
+    // are not mounted inside of) are passed over, and the deepest of the others wins; of mounts
+    // on the same point, the one stacked on the other. Null when none holds it.
     const MountEntry* FindMount(const std::string& path) const;
     uint32_t Classify(const MountEntry& mount) const;
     // True when the mount's block device is a disk whose sysfs "removable" reads 1.
@@ -57,6 +60,8 @@ public:
 
 private:
     std::string DiskOf(const MountEntry& mount) const;
+    // True when `mount` was mounted inside `ancestor`, directly or through other mounts.
+    bool IsInside(const MountEntry& mount, const MountEntry& ancestor) const;
 
     std::vector<MountEntry> mounts_;
     std::string sysfsRoot_;

@@ -41,6 +41,12 @@ bool PathExists(const QString& path) {
     return ::stat(Native(path).constData(), &info) == 0;
 }
 
+bool NameExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    struct stat info {};
+    return ::lstat(Native(path).constData(), &info) == 0;
+}
+
 bool PathIsDirectory(const QString& path) {
     if (path.isEmpty()) return false;
     struct stat info {};

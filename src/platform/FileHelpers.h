@@ -25,6 +25,9 @@ int64_t FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
 
 // True when something (file or folder) exists at `path`, following symbolic links.
 bool PathExists(const QString& path);
+// True when any entry has the name `path`, a symbolic link included whatever it points to (or
+// not): the test for a name that a new file cannot take.
+bool NameExists(const QString& path);
 // True when `path` is an existing folder.
 bool PathIsDirectory(const QString& path);
 

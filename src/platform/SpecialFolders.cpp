@@ -32,7 +32,10 @@ QStringList SpecialFolderPaths(int csidl) {
 
 bool PathStartsWithFolder(const QString& path, const QString& folder) {
     if (folder.isEmpty()) return false;
-    return path.toUpper().startsWith(folder.toUpper());
+    // Byte for byte, as the file system compares names, and only whole folder names: /devel
+    // and /Library are no system folders.
+    if (!path.startsWith(folder, Qt::CaseSensitive)) return false;
+    return folder.endsWith(u'/') || path.size() == folder.size() || path[folder.size()] == u'/';
 }
 
 bool IsInSpecialFolder(const QString& path, int csidl) {

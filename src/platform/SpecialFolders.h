@@ -19,7 +19,9 @@ inline constexpr int CSIDL_PROGRAM_FILES = 0x26;
 
 // The folders standing for `csidl`; empty for any other value (a folder that does not resolve).
 QStringList SpecialFolderPaths(int csidl);
-// True when the upper-cased `path` starts with the upper-cased `folder` (a non-empty folder).
+// True when `path` is the non-empty `folder` or lies inside it, compared case-sensitively and by
+// whole names ("/devel" is not in "/dev"); a folder given with a trailing '/' needs something
+// after it.
 bool PathStartsWithFolder(const QString& path, const QString& folder);
 // True when `path` starts with one of the folders of `csidl` and is not one of their exceptions.
 bool IsInSpecialFolder(const QString& path, int csidl);

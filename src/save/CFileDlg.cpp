@@ -41,7 +41,16 @@ void CFileDlg::SetFileName(const QString& text) {
 }
 
 void CFileDlg::SetDefaultExtension(const QString& text) {
-    setDefaultSuffix(text);
+    // Added here rather than by QFileDialog, which adds it only to names without any dot.
+    defaultExtension_ = text.startsWith(u'.') ? text.mid(1) : text;
+}
+
+QString CFileDlg::WithDefaultExtension(const QString& path) const {
+    if (defaultExtension_.isEmpty() || path.isEmpty() || path.endsWith(u'/') ||
+        QFileInfo(path).isDir())
+        return path;
+    const QString suffix = u'.' + defaultExtension_;
+    return path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix;
 }
 
 QPushButton* CFileDlg::AcceptButton() const {
@@ -56,7 +65,7 @@ QPushButton* CFileDlg::AcceptButton() const {
 }
 
 QString CFileDlg::CurrentFilePath() const {
-    return selectedFiles().value(0);
+    return WithDefaultExtension(selectedFiles().value(0));
 }
 
 void CFileDlg::ApplyFlags(bool open) {
@@ -79,7 +88,7 @@ int CFileDlg::DoModal(bool open) {
     if (result != QDialog::Accepted) return 2;
     const QStringList files = selectedFiles();
     if (files.isEmpty()) return 2;
-    fileName_ = files.first();
+    fileName_ = WithDefaultExtension(files.first());
     return 1;
 }
 

@@ -37,7 +37,8 @@ public:
     void SetFilter(const QString& text);
     // The initial name in the name field. Any length is kept.
     void SetFileName(const QString& text);
-    // Added to a typed name that has no extension.
+    // The extension (without its '.') added to a chosen name unless the name already ends with
+    // it, in any case: "Trip 2024.06.01" becomes "Trip 2024.06.01.mov", "a.MOV" stays.
     void SetDefaultExtension(const QString& text);
     uint32_t GetFlags() const { return flags_; }
     void SetFlags(uint32_t flags) { flags_ = flags; }
@@ -70,8 +71,11 @@ protected:
 private:
     void ApplyFlags(bool open);
 
+    QString WithDefaultExtension(const QString& path) const;
+
     uint32_t flags_;
     QString fileName_;
+    QString defaultExtension_;
     bool initPending_ = false;
 };
 

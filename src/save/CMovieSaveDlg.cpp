@@ -1,7 +1,10 @@
 #include "CMovieSaveDlg.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include "module/ModuleHelpers.h"
 #include "platform/HResult.h"
@@ -24,6 +27,20 @@ CMovieSaveDlg::~CMovieSaveDlg() = default;
 
 void CMovieSaveDlg::SetMessageCaption(const QString* text) {
     messageCaption_ = text != nullptr ? *text : LoadString(kDefaultCaption);
+}
+
+QString CMovieSaveDlg::InitialFolder(const QString& sourceMovie) const {
+    if (!sourceMovie.isEmpty()) {
+        const QString folder = QFileInfo(sourceMovie).absolutePath();
+        if (QFileInfo(folder).isDir() && rule_(folder)) return folder;
+    }
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty() && QFileInfo(videos).isDir()) return videos;
+    return QDir::homePath();
+}
+
+void CMovieSaveDlg::OpenNear(const QString& sourceMovie) {
+    setDirectory(InitialFolder(sourceMovie));
 }
 
 int CMovieSaveDlg::OnInitDone() {

@@ -27,6 +27,11 @@ public:
     // The rule that accepts destinations; IsAllowedDestination on the running system by default.
     void SetDestinationRule(DestinationRule rule) { rule_ = std::move(rule); }
 
+    // Shows the folder of `sourceMovie` when a movie may be saved there, else the user's Videos
+    // folder, else the home folder (never the process's working folder).
+    void OpenNear(const QString& sourceMovie);
+    QString InitialFolder(const QString& sourceMovie) const;
+
     QPushButton* SaveButton() const { return saveButton_; }
     bool IsSaveAllowed() const { return saveAllowed_; }
 

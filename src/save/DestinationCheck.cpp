@@ -60,7 +60,7 @@ bool DestinationCheck::IsAllowedFolder(const QString& path) const {
     QString folder = clean;
     if (!PathIsDirectory(folder) && !RemoveFileSpec(folder)) return false;
 
-    const bool isRoot = folder.compare(RootFolder(), Qt::CaseInsensitive) == 0;
+    const bool isRoot = folder == RootFolder();
     if (!isRoot) {
         // A folder that does not exist counts as hidden, as the failed attribute read does.
         if (!PathIsDirectory(folder)) return false;

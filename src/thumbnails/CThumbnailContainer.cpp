@@ -399,11 +399,12 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
     dialog.SetDefaultExtension(LoadString(kMovieExtension));
     dialog.SetFileName(LoadString(kUntitled));
     dialog.SetMessageCaption(&messageCaption_);
+    dialog.OpenNear(view_ != nullptr ? view_->GetMoviePath() : QString());
     if (dialog.DoModal(false) != IDOK) return 1;
     repaint();
 
     const QString path = dialog.GetFileName();
-    if (PathExists(path)) {
+    if (NameExists(path)) {
         ShowMessage(this, kNameExistsText, &messageCaption_, MB_ICONEXCLAMATION);
         return 0;
     }

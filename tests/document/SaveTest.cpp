@@ -9,7 +9,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -280,7 +282,7 @@ TEST_F(Save, AnExistingDestinationIsNeitherOverwrittenNorDeleted) {
     auto box = test::AnswerNextMessageBox(QMessageBox::Ok);
     EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
     EXPECT_TRUE(box->seen);
-    EXPECT_EQ(box->text, LoadString(157));
+    EXPECT_EQ(box->text, LoadString(157) + u'\n' + QString::fromLocal8Bit(std::strerror(EEXIST)));
     EXPECT_EQ(box->title, caption);
     EXPECT_EQ(box->icon, QMessageBox::Warning);
     EXPECT_EQ(document->LastSaveResult(), kSaveFailed);

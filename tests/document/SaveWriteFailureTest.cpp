@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <QProgressBar>
+#include <cerrno>
+#include <cstring>
 
 #include "DocumentTestSupport.h"
 #include "TestHarness.h"
@@ -38,7 +40,7 @@ private:
     bool ok_ = false;
 };
 
-TEST(SaveWriteFailure, EndsWithMessage157AndLeavesNoFile) {
+TEST(SaveWriteFailure, EndsWithMessage157AndItsReasonAndLeavesNoFile) {
     testmovies::MovieOptions options = test::TenUnits();
     const fs::path source = testmovies::MakeMovie(options);
     const QByteArray sourceHash = test::FileHash(source);
@@ -70,7 +72,8 @@ TEST(SaveWriteFailure, EndsWithMessage157AndLeavesNoFile) {
     EXPECT_EQ(result, E_FAIL);
     EXPECT_EQ(document.LastSaveResult(), kSaveFailed);
     EXPECT_TRUE(box->seen);
-    EXPECT_EQ(box->text, LoadString(157));
+    // The message, and on its own line the system's reason.
+    EXPECT_EQ(box->text, LoadString(157) + u'\n' + QString::fromLocal8Bit(std::strerror(EFBIG)));
     EXPECT_EQ(box->title, caption);
     EXPECT_EQ(box->icon, QMessageBox::Warning);
     EXPECT_FALSE(dialog->isVisible());

@@ -16,8 +16,12 @@ bool InAny(const QString& path) {
 
 TEST(SpecialFolders, StartsWithMatching) {
     EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/usr/share/x.mov"), CSIDL_WINDOWS));
-    EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/usr2/x.mov"), CSIDL_WINDOWS));  // a sibling
-    EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/USR/x.mov"), CSIDL_WINDOWS));   // any case
+    // Whole names, compared as the file system compares them.
+    EXPECT_FALSE(IsInSpecialFolder(QStringLiteral("/usr2/x.mov"), CSIDL_WINDOWS));
+    EXPECT_FALSE(IsInSpecialFolder(QStringLiteral("/USR/x.mov"), CSIDL_WINDOWS));
+    EXPECT_FALSE(InAny(QStringLiteral("/devel/x.mov")));
+    EXPECT_FALSE(InAny(QStringLiteral("/Library/x.mov")));
+    EXPECT_FALSE(InAny(QStringLiteral("/srv-media/x.mov")));
     EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/etc"), CSIDL_WINDOWS));
     EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/run/user/1000/x.mov"), CSIDL_WINDOWS));
     EXPECT_TRUE(IsInSpecialFolder(QStringLiteral("/opt/app/x.mov"), CSIDL_PROGRAM_FILES));

@@ -27,9 +27,10 @@ TEST(DestinationCheck, RefusesSystemFoldersOddDrivesHiddenFoldersAndEscapes) {
     test::TempDir dir(QStringLiteral("dest"));
     const QString root = QDir(dir.path()).canonicalPath() + QStringLiteral("/root");
     const QString sysfs = QDir(dir.path()).canonicalPath() + QStringLiteral("/sysfs");
-    for (const char* folder : {"/home/me/usr", "/home/me/.hidden", "/home/me/Videos", "/usr/share",
-                               "/usr2", "/etc", "/opt/app", "/var/lib/db", "/var/tmp", "/mnt/nfs",
-                               "/mnt/cd", "/mnt/ram", "/run/media/me/USB", "/run/user"}) {
+    for (const char* folder :
+         {"/home/me/usr", "/home/me/.hidden", "/home/me/Videos", "/usr/share", "/usr2", "/etc",
+          "/opt/app", "/var/lib/db", "/var/tmp", "/mnt/nfs", "/mnt/cd", "/mnt/ram",
+          "/run/media/me/USB", "/run/user", "/Library", "/srv-media", "/mnt/over/inner"}) {
         MakeFolder(root + QLatin1String(folder));
     }
     fs::create_symlink((root + QStringLiteral("/etc")).toStdString(),
@@ -47,7 +48,10 @@ TEST(DestinationCheck, RefusesSystemFoldersOddDrivesHiddenFoldersAndEscapes) {
                                   "22 20 11:0 / " + r + "/mnt/cd ro - iso9660 /dev/sr0 ro\n" +  //
                                   "23 20 0:41 / " + r + "/mnt/ram rw - tmpfs tmpfs rw\n" +      //
                                   "24 20 8:17 / " + r +
-                                  "/run/media/me/USB rw - vfat /dev/sdb1 rw\n";
+                                  "/run/media/me/USB rw - vfat /dev/sdb1 rw\n" +
+                                  // A disk below /mnt/over, then a RAM disk mounted over it.
+                                  "25 20 8:2 / " + r + "/mnt/over/inner rw - ext4 /dev/sda2 rw\n" +
+                                  "26 20 0:42 / " + r + "/mnt/over rw - tmpfs tmpfs rw\n";
 
     struct Case {
         const char* path;  // below the root, or as it stands when it does not start with '/'
@@ -59,8 +63,10 @@ TEST(DestinationCheck, RefusesSystemFoldersOddDrivesHiddenFoldersAndEscapes) {
         {"/home/me/usr/trip.mov", true, true},  // named like a system folder, elsewhere
         {"/home/me/Videos", true, true},        // a folder given without a name
         {"/usr/share/trip.mov", true, false},
-        {"/USR/share/trip.mov", true, false},  // folders compare without regard to case
-        {"/usr2/trip.mov", true, false},       // starts with the system folder's name
+        {"/usr2/trip.mov", true, true},  // only whole names, compared case-sensitively
+        {"/Library/trip.mov", true, true},
+        {"/srv-media/trip.mov", true, true},
+        {"/mnt/over/inner/trip.mov", true, false},  // hidden by the later RAM disk
         {"/etc/trip.mov", true, false},
         {"/opt/app/trip.mov", true, false},
         {"/var/lib/db/trip.mov", true, false},

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "TestHarness.h"
 #include "module/ModuleHelpers.h"
+#include "platform/FileHelpers.h"
 #include "save/CMovieSaveDlg.h"
 
 namespace brevio {
@@ -121,6 +123,57 @@ TEST(SaveAsDialog, EachDialogHearsItsOwnNotificationsAndSkipsTheSelectionAfterAF
     ASSERT_TRUE(*answered);
     EXPECT_TRUE(secondRan);
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 2, 2, 3}));
+}
+
+TEST(SaveAsDialog, AddsMovUnlessTheNameEndsWithItAndOpensNearTheSource) {
+    test::TempDir dir(QStringLiteral("saveas-names"));
+    const QString base = QDir(dir.path()).canonicalPath();
+    const QString caption = QStringLiteral("Trip");
+    const std::pair<QString, QString> names[] = {
+        {QStringLiteral("Trip 2024.06.01"), QStringLiteral("Trip 2024.06.01.mov")},
+        {QStringLiteral("a.b"), QStringLiteral("a.b.mov")},
+        {QStringLiteral("loud.MOV"), QStringLiteral("loud.MOV")},
+        {QStringLiteral("clip.mov"), QStringLiteral("clip.mov")},
+    };
+    for (const auto& [typed, chosen] : names) {
+        CMovieSaveDlg dialog(nullptr, LoadString(129), nullptr, 0);
+        dialog.SetDefaultExtension(LoadString(138));
+        dialog.SetMessageCaption(&caption);
+        dialog.SetDestinationRule([](const QString&) { return true; });
+        dialog.setDirectory(base);
+        auto answered = test::AnswerNextModal([&](QWidget*) { TypeAndConfirm(&dialog, typed); });
+        EXPECT_EQ(dialog.DoModal(false), 1);
+        EXPECT_EQ(dialog.GetFileName(), base + u'/' + chosen);
+    }
+
+    // The source's folder when it is allowed, else the Videos folder the user named, else home.
+    const QString home = base + QStringLiteral("/home");
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.config")));
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/Films")));
+    ASSERT_TRUE(QDir().mkpath(base + QStringLiteral("/refused")));
+    QFile dirs(home + QStringLiteral("/.config/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_VIDEOS_DIR=\"$HOME/Films\"\n");
+    dirs.close();
+    const QByteArray previousHome = qgetenv("HOME"), previousConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+    CMovieSaveDlg dialog(nullptr, LoadString(129), nullptr, 0);
+    dialog.SetDestinationRule([](const QString& path) { return !path.contains(u"refused"); });
+    EXPECT_EQ(dialog.InitialFolder(base + QStringLiteral("/source.mov")), base);
+    EXPECT_EQ(dialog.InitialFolder(base + QStringLiteral("/refused/source.mov")),
+              home + QStringLiteral("/Films"));
+    ASSERT_TRUE(QDir(home + QStringLiteral("/Films")).removeRecursively());
+    EXPECT_EQ(dialog.InitialFolder(QString()), home);
+    dialog.OpenNear(base + QStringLiteral("/source.mov"));
+    EXPECT_EQ(dialog.directory().absolutePath(), base);
+    qputenv("HOME", previousHome);
+    qputenv("XDG_CONFIG_HOME", previousConfig);
+
+    // A link at the chosen name is an existing name, even when it leads nowhere.
+    ASSERT_TRUE(QFile::link(base + QStringLiteral("/nowhere"), base + QStringLiteral("/link.mov")));
+    EXPECT_TRUE(NameExists(base + QStringLiteral("/link.mov")));
+    EXPECT_FALSE(PathExists(base + QStringLiteral("/link.mov")));
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include "ToolTestSupport.h"
 
+#include <spawn.h>
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
+
+extern char** environ;
 
 namespace brevio::tooltest {
 
@@ -28,6 +33,39 @@ int64_t Number(const std::string& line, const std::string& key) {
 }
 
 }  // namespace
+
+testmovies::MovieOptions LargeMovie() {
+    testmovies::MovieOptions o;
+    o.units = 6;
+    o.framesPerUnit = 150;
+    o.width = 1920;
+    o.height = 1080;
+    o.mjpeg = true;
+    o.audio = testmovies::Audio::Pcm;
+    return o;
+}
+
+pid_t Spawn(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = arguments;
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) == 0 ? pid : -1;
+}
+
+int64_t WritingSize(pid_t pid, const std::filesystem::path& dir) {
+    std::error_code ec;
+    const std::string prefix = dir.string() + "/";
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const auto target = std::filesystem::read_symlink(fd.path(), ec);
+        if (ec || target.string().rfind(prefix, 0) != 0) continue;
+        struct stat st {};
+        if (::stat(fd.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_size;
+    }
+    return -1;
+}
 
 CommandResult Brevio(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {testmovies::BrevioBinary()};

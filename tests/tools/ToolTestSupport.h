@@ -1,5 +1,7 @@
 #pragma once
 // Running the brevio tool and reading its JSON output in tests.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -29,6 +31,17 @@ struct MovieInfo {
 
 // `brevio info --json FILE`, parsed (the tool's own fixed layout, one unit per line).
 MovieInfo Info(const std::filesystem::path& movie);
+
+// Six units of 150 large 1080p Motion JPEG frames with PCM sound: several hundred megabytes, a
+// save that takes long enough to be interrupted.
+testmovies::MovieOptions LargeMovie();
+
+// Starts argv[0] (a path) with the arguments; its process id, or -1.
+pid_t Spawn(const std::vector<std::string>& argv);
+
+// The size of the file that the process `pid` has open in `dir` (named or unnamed, as a save
+// writes it): -1 while it has none.
+int64_t WritingSize(pid_t pid, const std::filesystem::path& dir);
 
 // The whole file's bytes.
 std::string ReadAll(const std::filesystem::path& file);

@@ -1,22 +1,23 @@
 // brevio cut FILE --remove LIST -o OUT: removes units through the edit document as the editor does
-// and writes the final movie with the document's save worker. Ctrl-C cancels the write and removes
-// the partial file.
+// and writes the final movie with the document's save worker. Ctrl-C cancels the write; SIGTERM and
+// SIGHUP (a logout) end the process at once, after removing a hidden partial file where the file
+// system made the write use one. Paths are used as the bytes given, never through a text codec.
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include <QFile>
-#include <QString>
-
 #include "Command.h"
 #include "document/CBRVWrapper.h"
+#include "engine/CBrevioMovFileEditor.h"
 #include "save/ISaveProgress.h"
 #include "tool_args.h"
 #include "tool_movie.h"
@@ -34,25 +35,40 @@ extern "C" void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-// Catches SIGINT while it lives; the previous handler comes back afterwards.
+// The process ends as the signal asks, without its partial file: the default action is restored
+// and the signal, blocked while this handler runs, is delivered again when it returns.
+extern "C" void OnTerminate(int signal) {
+    CBrevioMovFileEditor::RemovePartialFiles();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    raise(signal);
+}
+
+// Catches SIGINT, SIGTERM and SIGHUP while it lives; the previous handlers come back afterwards.
 class InterruptGuard {
 public:
     InterruptGuard() {
         g_interrupted.store(false);
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            struct sigaction action {};
+            action.sa_handler = kSignals[i] == SIGINT ? OnInterrupt : OnTerminate;
+            sigemptyset(&action.sa_mask);
+            installed_[i] = sigaction(kSignals[i], &action, &previous_[i]) == 0;
+        }
     }
     ~InterruptGuard() {
-        if (installed_) sigaction(SIGINT, &previous_, nullptr);
+        for (size_t i = 0; i < kSignals.size(); ++i)
+            if (installed_[i]) sigaction(kSignals[i], &previous_[i], nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    struct sigaction previous_ {};
-    bool installed_ = false;
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+    std::array<bool, 3> installed_{};
 };
 
 struct CutArguments {
@@ -92,7 +108,7 @@ int ParseArguments(const CutOptions& options, CutArguments& cut) {
 
 // Step 1: open the movie as the editor does.
 int OpenForCut(const CutArguments& cut, CBRVWrapper& document) {
-    const int result = document.Open(ToQString(cut.source));
+    const int result = document.Open(std::filesystem::path(cut.source));
     if (result != 0)
         std::fprintf(stderr, "brevio cut: %s: %s (%s)\n", cut.source.c_str(),
                      DescribeOpenResult(result), document.GetOpenError().c_str());
@@ -155,7 +171,8 @@ private:
 // Step 3: write the final movie; a failed or cancelled write leaves no file behind.
 int WriteMovie(const CutArguments& cut, CBRVWrapper& document) {
     ConsoleProgress progress(document);
-    const HRESULT result = document.SaveWithProgress(ToQString(cut.destination), progress);
+    const HRESULT result =
+        document.SaveWithProgress(std::filesystem::path(cut.destination), progress);
     progress.Finish();
     if (result == S_OK) return kExitOk;
     if (document.LastSaveResult() == kSaveCancelled) {
@@ -168,8 +185,13 @@ int WriteMovie(const CutArguments& cut, CBRVWrapper& document) {
         std::fprintf(stderr, "brevio cut: %s exists already\n", cut.destination.c_str());
         return kExitBadArguments;
     }
-    std::fprintf(stderr, "brevio cut: writing %s failed (engine result %d)\n",
-                 cut.destination.c_str(), int(code));
+    // The system's reason, as the editor shows it, else the engine's own words.
+    const int number = document.LastWriteSystemError();
+    const std::string reason = number != 0                          ? std::strerror(number)
+                               : !document.LastWriteError().empty() ? document.LastWriteError()
+                                                                    : "the movie cannot be written";
+    std::fprintf(stderr, "brevio cut: writing %s failed: %s\n", cut.destination.c_str(),
+                 reason.c_str());
     return kExitFailure;
 }
 

@@ -1,6 +1,7 @@
 // brevio info FILE [--json]: what the editor sees in a movie: kind, time scale, duration, units.
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,7 +124,7 @@ int RunInfo(const InfoArguments& arguments) {
     const std::string& path = arguments.path;
     const bool json = arguments.json;
     CBRVWrapper document;
-    const int result = document.Open(ToQString(path));
+    const int result = document.Open(std::filesystem::path(path));
     if (result != 0) {
         const std::string& error = document.GetOpenError();
         std::fprintf(stderr, "brevio info: %s: %s (%s)\n", path.c_str(), DescribeOpenResult(result),

@@ -1,7 +1,5 @@
 #include "tool_movie.h"
 
-#include <QFile>
-
 namespace brevio::tool {
 
 const char* DescribeOpenResult(int code) {
@@ -19,10 +17,6 @@ const char* DescribeOpenResult(int code) {
         default:
             return "failure";
     }
-}
-
-QString ToQString(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 }  // namespace brevio::tool

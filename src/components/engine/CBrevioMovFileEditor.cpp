@@ -1,5 +1,6 @@
 #include "engine/CBrevioMovFileEditor.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -34,6 +35,8 @@ ERROR_CREATEMOVFILE Prepare(const CVarnoMovFile& file, const FileLocator& destin
 
 ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocator& destination,
                                                                  const CBrevioMovie* movie) const {
+    lastSystemError_ = 0;
+    lastError_.clear();
     try {
         OutputMovie out;
         SourceFiles sources;
@@ -45,24 +48,39 @@ ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocat
             if (std::filesystem::equivalent(source, destination.GetPath(), ec) && !ec)
                 return CREATEMOVFILE_INVALID_ARGUMENT;
         }
-        std::string error;
-        return WriteReferenceMovie(out, sources, destination.GetPath(), error);
+        WriteFailure error;
+        const ERROR_CREATEMOVFILE rc =
+            WriteReferenceMovie(out, sources, destination.GetPath(), error);
+        lastSystemError_ = error.systemError;
+        lastError_ = std::move(error.message);
+        return rc;
     } catch (const std::bad_alloc&) {
+        lastSystemError_ = ENOMEM;
         return CREATEMOVFILE_OUT_OF_MEMORY;
     }
 }
 
 ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateNewMovFile(const FileLocator& destination,
                                                            const CBrevioMovie* movie) {
+    lastSystemError_ = 0;
+    lastError_.clear();
     try {
         OutputMovie out;
         SourceFiles sources;
         if (auto rc = Prepare(file_, destination, movie, out, sources); rc != CREATEMOVFILE_OK)
             return rc;
-        std::string error;
-        return WriteFinalMovie(out, sources, destination.GetPath(), Progress{callback_, user_},
-                               error);
+        WriteFailure error;
+        const ERROR_CREATEMOVFILE rc =
+            WriteFinalMovie(out, sources, destination.GetPath(), Progress{callback_, user_}, error);
+        lastSystemError_ = error.systemError;
+        lastError_ = std::move(error.message);
+        return rc;
     } catch (const std::bad_alloc&) {
+        lastSystemError_ = ENOMEM;
         return CREATEMOVFILE_OUT_OF_MEMORY;
     }
+}
+
+void CBrevioMovFileEditor::RemovePartialFiles() noexcept {
+    brevio::engine::RemovePartialFiles();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Writes movies of an edited Brevio movie: the reference movie (only the movie atom, samples in the
 // source file) and the final self-contained movie.
+#include <string>
+
 #include "CBrevioMovie.h"
 #include "CVarnoMovFile.h"
 
@@ -20,11 +22,24 @@ public:
 
     // Writes the final movie; the destination is created exclusively (never overwritten). The
     // callback gets message 1 with the fraction done at least at every percent; answering 1
-    // cancels. A failed or cancelled write leaves its partial file for the caller to delete.
+    // cancels. A failed or cancelled write leaves nothing; a write that is killed leaves nothing
+    // either, except a hidden partial file on file systems without unnamed files (see
+    // RemovePartialFiles).
     ERROR_CREATEMOVFILE CreateNewMovFile(const FileLocator& destination, const CBrevioMovie* movie);
+
+    // Why the last write failed: the system's error number (0 when the failure was not a system
+    // call's) and a message for logs ("" after a success).
+    int GetLastSystemError() const { return lastSystemError_; }
+    const std::string& GetLastError() const { return lastError_; }
+
+    // Removes the hidden partial files of every final write in progress in this process, for a
+    // handler of SIGTERM or SIGHUP before the process ends. Async-signal-safe.
+    static void RemovePartialFiles() noexcept;
 
 private:
     const CVarnoMovFile& file_;
     BrevioMovFileEditorProgressCallback callback_ = nullptr;
     void* user_ = nullptr;
+    mutable int lastSystemError_ = 0;
+    mutable std::string lastError_;
 };

@@ -297,12 +297,12 @@ AssembleResult AssembleMovie(const std::vector<std::filesystem::path>& clipPaths
             sources.handles.push_back(&c->GetImpl().handles[0]);
             sources.paths.push_back(c->GetImpl().samples.files[0]);
         }
-        std::string error;
+        WriteFailure error;
         ERROR_CREATEMOVFILE rc = WriteFinalMovie(a.out, sources, destination,
                                                  Progress{options.progress, options.user}, error);
         // A failed write leaves nothing behind and never touches an existing destination.
-        if (rc == CREATEMOVFILE_CANCELLED && error.empty()) error = "cancelled";
-        return AssembleResult{rc, error};
+        if (rc == CREATEMOVFILE_CANCELLED && error.message.empty()) error.message = "cancelled";
+        return AssembleResult{rc, error.message};
     } catch (const std::bad_alloc&) {
         return failure(CREATEMOVFILE_OUT_OF_MEMORY, "out of memory");
     }

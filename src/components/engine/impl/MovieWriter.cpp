@@ -1,6 +1,7 @@
 #include "engine/impl/MovieWriter.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "engine/impl/AtomBuilder.h"
 #include "engine/impl/MoovBuilder.h"
@@ -21,10 +23,6 @@
 namespace brevio::engine {
 
 namespace {
-
-std::string Errno(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
 
 // Writing past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the process. The writer
 // wants the EFBIG error instead, so the signal is ignored while a default disposition is set.
@@ -38,16 +36,16 @@ void IgnoreFileSizeSignal() {
     }
 }
 
-bool WriteAll(int fd, uint64_t offset, const uint8_t* data, size_t length, std::string& error) {
+bool WriteAll(int fd, uint64_t offset, const uint8_t* data, size_t length, WriteFailure& error) {
     while (length > 0) {
         ssize_t n = ::pwrite(fd, data, length, off_t(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = Errno("write failed");
+            error.Set("write failed");
             return false;
         }
         if (n == 0) {
-            error = "write made no progress";
+            error.message = "write made no progress";
             return false;
         }
         data += n;
@@ -88,7 +86,7 @@ public:
         block_ = 4 * 1024 * 1024;
     }
 
-    ERROR_CREATEMOVFILE Run(const std::vector<CopyRun>& runs, std::string& error) {
+    ERROR_CREATEMOVFILE Run(const std::vector<CopyRun>& runs, WriteFailure& error) {
         if (!Report(0.0)) return CREATEMOVFILE_CANCELLED;
         for (const CopyRun& r : runs) {
             if (r.inlineData >= 0) {
@@ -154,7 +152,7 @@ public:
 
 private:
     ERROR_CREATEMOVFILE CopyPiece(int in, uint64_t inOffset, uint64_t outOffset, size_t length,
-                                  std::string& error) {
+                                  WriteFailure& error) {
         while (length > 0 && useCopyRange_) {
             loff_t a = loff_t(inOffset), b = loff_t(outOffset);
             ssize_t n = ::copy_file_range(in, &a, out_, &b, length, 0);
@@ -165,7 +163,7 @@ private:
                 continue;
             }
             if (n == 0) {
-                error = "the source file ended early";
+                error.message = "the source file ended early";
                 return CREATEMOVFILE_READ_FAILED;
             }
             if (errno == EINTR) continue;
@@ -174,7 +172,7 @@ private:
                 useCopyRange_ = false;  // not supported between these files: plain reads and writes
                 break;
             }
-            error = Errno("copy failed");
+            error.Set("copy failed");
             return CREATEMOVFILE_WRITE_FAILED;
         }
         if (length == 0) return CREATEMOVFILE_OK;
@@ -188,11 +186,11 @@ private:
             ssize_t n = ::pread(in, buffer_.get(), step, off_t(inOffset));
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                error = Errno("read failed");
+                error.Set("read failed");
                 return CREATEMOVFILE_READ_FAILED;
             }
             if (n == 0) {
-                error = "the source file ended early";
+                error.message = "the source file ended early";
                 return CREATEMOVFILE_READ_FAILED;
             }
             if (!WriteAll(out_, outOffset, buffer_.get(), size_t(n), error))
@@ -223,45 +221,128 @@ struct ChunkRef {
     size_t chunk;
 };
 
-// A name in `dir` for the movie being written: hidden, and saying what it is.
-std::string PartialName(const std::filesystem::path& destination, unsigned attempt) {
+// The hidden partial files being written, by folder descriptor and name, for a signal handler
+// to remove. A slot is claimed with `busy`, filled, and published by storing the descriptor.
+struct PartialSlot {
+    std::atomic<bool> busy{false};
+    std::atomic<int> dir{-1};
+    char name[NAME_MAX + 1] = {};
+};
+PartialSlot g_partials[16];
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+class PartialRegistration {
+public:
+    PartialRegistration(int dir, const std::string& name) {
+        for (PartialSlot& slot : g_partials) {
+            if (slot.busy.exchange(true)) continue;
+            std::memcpy(slot.name, name.c_str(), std::min(name.size() + 1, sizeof slot.name));
+            slot.name[NAME_MAX] = '\0';
+            slot.dir.store(dir, std::memory_order_release);
+            slot_ = &slot;
+            return;
+        }
+    }
+    ~PartialRegistration() {
+        if (slot_ == nullptr) return;
+        slot_->dir.store(-1, std::memory_order_release);
+        slot_->busy.store(false);
+    }
+    PartialRegistration(const PartialRegistration&) = delete;
+    PartialRegistration& operator=(const PartialRegistration&) = delete;
+
+private:
+    PartialSlot* slot_ = nullptr;
+};
+
+// The longest leading part of `text` of at most `limit` bytes that does not split a UTF-8
+// sequence (other bytes are kept as they are).
+std::string CutAtCharacter(const std::string& text, size_t limit) {
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && (uint8_t(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+// Gives the finished partial file `from` the name `to` in the folder `dir` unless `to` exists.
+int RenameWithoutReplacing(int dir, const char* from, const char* to) {
+    if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (::linkat(dir, from, dir, to, 0) != 0) return errno;
+    ::unlinkat(dir, from, 0);
+    return 0;
+}
+
+// Gives the unnamed file `fd` the name `to` in the folder `dir` unless `to` exists. Linking by
+// the descriptor itself needs CAP_DAC_READ_SEARCH; everyone else links its /proc entry.
+int LinkUnnamed(int fd, int dir, const char* to) {
+    if (::linkat(fd, "", dir, to, AT_EMPTY_PATH) == 0) return 0;
+    if (errno != ENOENT && errno != EPERM && errno != EINVAL) return errno;
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, proc, dir, to, AT_SYMLINK_FOLLOW) == 0) return 0;
+    return errno;
+}
+
+// The file a final movie is written to before it has its name.
+struct UnfinishedFile {
+    int fd = -1;
+    std::string partial;  // empty for an unnamed file
+};
+
+ERROR_CREATEMOVFILE CreateUnfinished(int dir, const std::string& name, size_t nameMax,
+                                     FinalFileKind kind, UnfinishedFile& out, WriteFailure& error) {
+    if (kind == FinalFileKind::Automatic) {
+        out.fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (out.fd >= 0) return CREATEMOVFILE_OK;
+        // EISDIR: a kernel without O_TMPFILE; EOPNOTSUPP: a file system without it.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error.Set("cannot create the movie file");
+            return CREATEMOVFILE_CREATE_FAILED;
+        }
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        out.partial = PartialName(name, nameMax, attempt);
+        out.fd = ::openat(dir, out.partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out.fd >= 0) return CREATEMOVFILE_OK;
+        if (errno != EEXIST) break;
+    }
+    out.partial.clear();
+    error.Set("cannot create the movie file");
+    return CREATEMOVFILE_CREATE_FAILED;
+}
+
+}  // namespace
+
+void WriteFailure::Set(const char* what) {
+    Set(what, errno);
+}
+
+void WriteFailure::Set(const char* what, int number) {
+    systemError = number;
+    message = std::string(what) + ": " + std::strerror(number);
+}
+
+std::string PartialName(const std::string& fileName, size_t nameMax, unsigned attempt) {
     static std::atomic<uint64_t> counter{0};
     uint64_t x = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull ^
                  uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                  (counter.fetch_add(1) << 20) ^ attempt;
     static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string tag;
+    std::string tag = ".";
     for (int i = 0; i < 6; ++i, x /= 36) tag += digits[x % 36];
-    return "." + destination.filename().string() + "." + tag + ".partial";
+    tag += ".partial";
+    const size_t room = nameMax > tag.size() + 1 ? nameMax - tag.size() - 1 : 0;
+    return "." + CutAtCharacter(fileName, room) + tag;
 }
 
-// Gives the finished file at `from` the name `to` unless `to` exists.
-ERROR_CREATEMOVFILE PlaceWithoutReplacing(const std::string& from, const std::string& to,
-                                          std::string& error) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return CREATEMOVFILE_OK;
-    if (errno == EEXIST) {
-        error = Errno("the destination exists");
-        return CREATEMOVFILE_DESTINATION_EXISTS;
+void RemovePartialFiles() noexcept {
+    for (PartialSlot& slot : g_partials) {
+        const int dir = slot.dir.load(std::memory_order_acquire);
+        if (dir >= 0) ::unlinkat(dir, slot.name, 0);
     }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        error = Errno("cannot name the movie");
-        return CREATEMOVFILE_CREATE_FAILED;
-    }
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return CREATEMOVFILE_OK;
-    }
-    if (errno == EEXIST) {
-        error = Errno("the destination exists");
-        return CREATEMOVFILE_DESTINATION_EXISTS;
-    }
-    error = Errno("cannot name the movie");
-    return CREATEMOVFILE_CREATE_FAILED;
 }
-
-}  // namespace
 
 uint64_t FileSystemBlockSize(const std::filesystem::path& directory) {
     struct statvfs st {};
@@ -333,44 +414,64 @@ FinalLayout LayOutFinalMovie(const OutputMovie& movie, uint64_t blockSize) {
 
 ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles& sources,
                                     const std::filesystem::path& destination,
-                                    const Progress& progress, std::string& error) {
+                                    const Progress& progress, WriteFailure& error,
+                                    FinalFileKind kind) {
     try {
-        std::filesystem::path dir = destination.parent_path();
-        if (dir.empty()) dir = ".";
-        const FinalLayout layout = LayOutFinalMovie(movie, FileSystemBlockSize(dir));
-        auto moov = BuildMoov(movie, layout.moov);
-        if (!moov) {
-            error = moov.error();
-            return CREATEMOVFILE_UNSUPPORTED;
+        std::filesystem::path dirPath = destination.parent_path();
+        if (dirPath.empty()) dirPath = ".";
+        const std::string name = destination.filename().string();
+        if (name.empty() || name == "." || name == "..") {
+            error.Set("not a file name", EISDIR);
+            return CREATEMOVFILE_CREATE_FAILED;
         }
-        // Refuse an existing destination before copying anything; the final naming refuses one
-        // that appears meanwhile.
+        // The folder is opened once; every later step works relative to it, so a folder renamed
+        // or replaced meanwhile cannot redirect the movie. Without read access to the folder it
+        // cannot be flushed, but it can still be written to.
+        int dirFd = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0 && errno == EACCES)
+            dirFd = ::open(dirPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) {
+            error.Set("cannot open the destination folder");
+            return CREATEMOVFILE_CREATE_FAILED;
+        }
+        FileDescriptor dir(dirFd);
+        const long nameMaxValue = ::fpathconf(dir.get(), _PC_NAME_MAX);
+        const size_t nameMax = nameMaxValue > 0 ? size_t(nameMaxValue) : NAME_MAX;
+        if (name.size() > nameMax) {
+            error.Set("cannot create the movie file", ENAMETOOLONG);
+            return CREATEMOVFILE_CREATE_FAILED;
+        }
+        // Refuse an existing destination (a dangling link included) before copying anything;
+        // the final naming refuses one that appears meanwhile.
         struct stat existing {};
-        if (::lstat(destination.c_str(), &existing) == 0) {
-            error = "the destination exists";
+        if (::fstatat(dir.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            error.Set("the destination exists", EEXIST);
             return CREATEMOVFILE_DESTINATION_EXISTS;
         }
 
+        const FinalLayout layout = LayOutFinalMovie(movie, FileSystemBlockSize(dirPath));
+        auto moov = BuildMoov(movie, layout.moov);
+        if (!moov) {
+            error.message = moov.error();
+            return CREATEMOVFILE_UNSUPPORTED;
+        }
+
         IgnoreFileSizeSignal();
-        std::string partial;
-        int fd = -1;
-        for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-            partial = (dir / PartialName(destination, attempt)).string();
-            fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST) break;
-        }
-        if (fd < 0) {
-            error = Errno("cannot create the movie file");
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-        FileDescriptor out(fd);
+        UnfinishedFile unfinished;
+        if (auto rc = CreateUnfinished(dir.get(), name, nameMax, kind, unfinished, error);
+            rc != CREATEMOVFILE_OK)
+            return rc;
+        FileDescriptor out(unfinished.fd);
+        std::optional<PartialRegistration> registration;
+        if (!unfinished.partial.empty()) registration.emplace(dir.get(), unfinished.partial);
         struct RemoveUnlessKept {
-            const std::string& path;
+            int dir;
+            const std::string& partial;
             bool keep = false;
             ~RemoveUnlessKept() {
-                if (!keep) ::unlink(path.c_str());
+                if (!keep && !partial.empty()) ::unlinkat(dir, partial.c_str(), 0);
             }
-        } cleanup{partial};
+        } cleanup{dir.get(), unfinished.partial};
 
         AtomBuilder head;
         head.Append(BuildFtyp());
@@ -389,30 +490,42 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
         if (auto rc = copier.Run(layout.runs, error); rc != CREATEMOVFILE_OK) return rc;
         if (!WriteAll(out.get(), layout.moovOffset, moov->data(), moov->size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
-        // No fsync: like cp and other copiers the movie is left to the page cache, which halves the
-        // time of a save. Local file systems reserve space at write time, so a full disk is still
-        // reported above; network file systems report late errors at close, which is checked.
-        if (!out.Close()) {
-            error = Errno("close failed");
+        // The data reaches the disk before the name does: a file system that allocates late
+        // (ext4) could otherwise commit the name of an empty or short file, and a late full disk
+        // shows here. Blocks shared with the source (XFS, btrfs) need no data written.
+        if (::fdatasync(out.get()) != 0) {
+            error.Set("cannot flush the movie to the disk");
             return CREATEMOVFILE_WRITE_FAILED;
         }
         if (progress.callback && progress.callback(BrevioMovFileEditorProgress, 1.0,
                                                    progress.user) == BrevioMovFileEditorCancel)
             return CREATEMOVFILE_CANCELLED;
-        if (auto rc = PlaceWithoutReplacing(partial, destination.string(), error);
-            rc != CREATEMOVFILE_OK)
-            return rc;
+        const int placed =
+            unfinished.partial.empty()
+                ? LinkUnnamed(out.get(), dir.get(), name.c_str())
+                : RenameWithoutReplacing(dir.get(), unfinished.partial.c_str(), name.c_str());
+        if (placed != 0) {
+            if (placed == EEXIST) {
+                error.Set("the destination exists", EEXIST);
+                return CREATEMOVFILE_DESTINATION_EXISTS;
+            }
+            error.Set("cannot name the movie", placed);
+            return CREATEMOVFILE_CREATE_FAILED;
+        }
         cleanup.keep = true;
+        // The name itself: flushed with the folder. The movie is whole and named either way, so
+        // a folder that cannot be flushed (opened without read access) does not fail the save.
+        ::fsync(dir.get());
         return CREATEMOVFILE_OK;
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
+        error.Set("out of memory", ENOMEM);
         return CREATEMOVFILE_OUT_OF_MEMORY;
     }
 }
 
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
                                         const std::filesystem::path& destination,
-                                        std::string& error) {
+                                        WriteFailure& error) {
     try {
         MoovLayout layout;
         for (const OutTrack& t : movie.tracks) {
@@ -420,7 +533,7 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
             uint32_t source = t.chunks.empty() ? 0 : t.chunks.front().source;
             for (const OutChunk& c : t.chunks) {
                 if (c.inlineData >= 0 || c.source != source) {
-                    error = "a track whose samples lie in several files";
+                    error.message = "a track whose samples lie in several files";
                     return CREATEMOVFILE_UNSUPPORTED;
                 }
                 offsets.push_back(c.offset);
@@ -430,7 +543,7 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
         }
         auto moov = BuildMoov(movie, layout);
         if (!moov) {
-            error = moov.error();
+            error.message = moov.error();
             return CREATEMOVFILE_UNSUPPORTED;
         }
         std::vector<uint8_t> bytes = BuildFtyp();
@@ -442,7 +555,7 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
         std::string templ = (dir / ("." + destination.filename().string() + ".XXXXXX")).string();
         int fd = ::mkstemp(templ.data());
         if (fd < 0) {
-            error = Errno("cannot create a temporary file");
+            error.Set("cannot create a temporary file");
             return CREATEMOVFILE_CREATE_FAILED;
         }
         FileDescriptor out(fd);
@@ -450,21 +563,20 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
             ::unlink(templ.c_str());
             return rc;
         };
-        // mkstemp makes the file private; a reference movie is as readable as any movie.
-        ::fchmod(fd, 0644);
+        // mkstemp makes the file private, as it stays: it names the source's full path.
         if (!WriteAll(fd, 0, bytes.data(), bytes.size(), error))
             return failed(CREATEMOVFILE_WRITE_FAILED);
         if (!out.Close()) {
-            error = Errno("close failed");
+            error.Set("close failed");
             return failed(CREATEMOVFILE_WRITE_FAILED);
         }
         if (::rename(templ.c_str(), destination.c_str()) != 0) {
-            error = Errno("cannot replace the destination");
+            error.Set("cannot replace the destination");
             return failed(CREATEMOVFILE_CREATE_FAILED);
         }
         return CREATEMOVFILE_OK;
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
+        error.Set("out of memory", ENOMEM);
         return CREATEMOVFILE_OUT_OF_MEMORY;
     }
 }

@@ -50,19 +50,46 @@ FinalLayout LayOutFinalMovie(const OutputMovie& movie, uint64_t blockSize);
 // The block size of the file system holding `directory`: 4096 when it cannot be told.
 uint64_t FileSystemBlockSize(const std::filesystem::path& directory);
 
-// Writes the movie under a hidden temporary name in the destination's folder ("." + name +
-// ".XXXXXX.partial") and then gives it the destination's name without replacing anything
-// (renameat2 RENAME_NOREPLACE, else link + unlink), so that the name only ever holds a whole
-// movie. An existing destination is never touched. On failure or cancel the temporary file is
-// removed and nothing is left; a process killed during the write leaves at most that file.
+// Why a write failed: a message for logs and the system's error number (0 when the failure is
+// not a system call's, such as an unsupported structure).
+struct WriteFailure {
+    std::string message;
+    int systemError = 0;
+    // The message "what: strerror(errno)" and errno itself.
+    void Set(const char* what);
+    void Set(const char* what, int number);
+};
+
+// How the final movie reaches its name.
+enum class FinalFileKind {
+    Automatic,  // an unnamed file where the file system has them, else a hidden partial file
+    Partial,    // always the hidden partial file
+};
+
+// Writes the final movie into an unnamed file of the destination's folder (O_TMPFILE), flushes
+// it to the disk and only then links it under the destination's name, which never replaces an
+// existing name; the folder is flushed last. A crash, a kill or a power loss at any moment leaves
+// either nothing or the whole movie. Where the file system has no unnamed files, the movie is
+// written under a hidden name ("." + name + ".XXXXXX.partial", the name shortened to fit the
+// folder's name limit) and renamed with RENAME_NOREPLACE after the flush; RemovePartialFiles
+// removes such files from a signal handler. On failure or cancel nothing is left.
 ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles& sources,
                                     const std::filesystem::path& destination,
-                                    const Progress& progress, std::string& error);
+                                    const Progress& progress, WriteFailure& error,
+                                    FinalFileKind kind = FinalFileKind::Automatic);
+
+// The hidden name a final movie is written under where unnamed files are not available: at most
+// `nameMax` bytes, the destination's name cut at a character boundary when it is too long.
+std::string PartialName(const std::string& fileName, size_t nameMax, unsigned attempt);
+
+// Removes the hidden partial files of the saves in progress. Async-signal-safe.
+void RemovePartialFiles() noexcept;
 
 // Writes the movie atom with chunk offsets into the sources, under a temporary name in the
-// destination's folder, then renames it over the destination.
+// destination's folder, then renames it over the destination. The file is private to the user
+// (0600, less what the umask removes).
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
                                         const std::filesystem::path& destination,
-                                        std::string& error);
+                                        WriteFailure& error);
 
 }  // namespace brevio::engine

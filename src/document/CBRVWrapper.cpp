@@ -14,8 +14,8 @@
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
 #include "engine/FileLocator.h"
+#include "interfaces/ISaveProgress.h"
 #include "resources/StringTranslation.h"
-#include "save/ISaveProgress.h"
 
 namespace brevio {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "document/IBRVModuleWrapperNotify.h"
 #include "engine/EngineTypes.h"
+#include "interfaces/IBRVModuleWrapperNotify.h"
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 

@@ -8,11 +8,11 @@
 #include <QThread>
 #include <algorithm>
 
-#include "dialog/CenterWindow.h"
-#include "dialog/DialogUnits.h"
 #include "document/CBRVWrapper.h"
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
+#include "window/CenterWindow.h"
+#include "window/DialogUnits.h"
 
 namespace brevio {
 

@@ -11,11 +11,11 @@
 #include <cstdint>
 #include <mutex>
 
-#include "dialog/CDialogBase.h"
+#include "interfaces/ISaveProgress.h"
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 #include "platform/WindowHandle.h"
-#include "save/ISaveProgress.h"
+#include "window/CDialogBase.h"
 
 class QLabel;
 class QProgressBar;

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "dialog/CWindowBase.h"
 #include "framesource/IFrameSource.h"
 #include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWnd.h"
+#include "window/CWindowBase.h"
 
 namespace {
 

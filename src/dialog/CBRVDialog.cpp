@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <exception>
 
-#include "dialog/CenterWindow.h"
 #include "module/ModuleHelpers.h"
+#include "window/CenterWindow.h"
 
 namespace brevio {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "dialog/CBaseWindow.h"
-#include "dialog/CDialogBase.h"
 #include "platform/HResult.h"
+#include "window/CDialogBase.h"
 
 namespace brevio {
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "dialog/CWindowBase.h"
-#include "dialog/IBRVUIUpdater.h"
+#include "interfaces/IBRVUIUpdater.h"
 #include "platform/HResult.h"
 #include "preview/CPreviewContainer.h"
+#include "window/CWindowBase.h"
 
 namespace brevio {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dialog/CWindowBase.h"
+#include "window/CWindowBase.h"
 
 namespace brevio {
 

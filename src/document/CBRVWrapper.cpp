@@ -1,7 +1,6 @@
 #include "CBRVWrapper.h"
 
 #include <unistd.h>
-#include <QApplication>
 #include <QFile>
 #include <cstring>
 #include <filesystem>
@@ -15,16 +14,14 @@
 #include "engine/CVarnoMovFile.h"
 #include "engine/CVarnoMovie.h"
 #include "engine/FileLocator.h"
-#include "module/ModuleHelpers.h"
-#include "save/CSaveProgressDlg.h"
-#include "save/ISaveProgress.h"
+#include "interfaces/ISaveProgress.h"
+#include "resources/StringTranslation.h"
 
 namespace brevio {
 
 namespace {
 
 constexpr uint32_t kCaptionStringId = 128;
-constexpr uint32_t kSaveFailedStringId = 157;
 
 std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -35,9 +32,8 @@ std::filesystem::path ToPath(const QString& path) {
 CBRVWrapper::CBRVWrapper() = default;
 
 CBRVWrapper::~CBRVWrapper() {
-    // A worker left running by a cancelled save uses the movie, the file and the dialog.
+    // A worker left running by a cancelled save uses the movie and the file.
     WaitForSave();
-    if (dialog_ != nullptr && dialog_->GetWorker() == this) dialog_->SetWorker(nullptr);
     Close();
 }
 
@@ -166,8 +162,7 @@ HRESULT CBRVWrapper::SetNotifySink(IBRVModuleWrapperNotify* sink) {
 }
 
 void CBRVWrapper::SetMessageCaption(const QString* caption) {
-    messageCaption_ = caption != nullptr ? *caption : LoadString(kCaptionStringId);
-    if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);
+    messageCaption_ = caption != nullptr ? *caption : resources::TranslatedString(kCaptionStringId);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -282,7 +277,7 @@ HRESULT CBRVWrapper::CreateReferenceMovie(const QString& path) {
 
 void CBRVWrapper::PrepareSave(const std::filesystem::path& path, ISaveProgress* progress) {
     // One save at a time: the worker of an earlier (cancelled) save must have ended before its
-    // flag, its destination and the dialog are reused.
+    // flag, its destination and its progress receiver are reused.
     WaitForSave();
     destination_ = path;
     destinationPath_ = QFile::decodeName(QByteArray::fromStdString(path.string()));
@@ -295,35 +290,15 @@ void CBRVWrapper::PrepareSave(const std::filesystem::path& path, ISaveProgress* 
     writeError_.clear();
 }
 
-HRESULT CBRVWrapper::SaveAs(const QString& path) {
-    if (path.isNull()) return E_POINTER;
-    if (movie_ == nullptr) return S_OK;
-    CSaveProgressDlg* dialog = CSaveProgressDlg::Instance();
-    // No dialog, or it is running another save: nothing is started.
-    if (dialog == nullptr || dialog->isVisible()) return E_FAIL;
-    PrepareSave(ToPath(path), dialog);
-    dialog_ = dialog;
-    dialog->SetPath(path);
-    dialog->SetWorker(this);
-    const int endCode = dialog->DoModal(QApplication::activeWindow());
-    if (endCode != kSaveWritten && endCode != kSaveFailed) {
-        // Cancelled by the user: the worker stops at its next progress report and removes its
-        // file; nobody waits for it here.
-        if (CancelSave()) return E_FAIL;
-        // The write had already completed and been kept before the cancel arrived.
-    }
-    // The worker has finished writing; wait for its clean-up and notification.
-    WaitForSave();
-    return FinishSave(saveResult_.load());
+void CBRVWrapper::PrepareSave(const QString& path, ISaveProgress& progress) {
+    PrepareSave(ToPath(path), &progress);
 }
 
-HRESULT CBRVWrapper::FinishSave(int endCode) {
-    if (endCode == kSaveWritten) return S_OK;
-    if (endCode == kSaveFailed || endCode == 0) {
-        ShowMessage(QApplication::activeWindow(), kSaveFailedStringId, &messageCaption_,
-                    MB_ICONEXCLAMATION, LastWriteReason());
-    }
-    return E_FAIL;
+int CBRVWrapper::SettleSave(int endCode) {
+    // A cancel no longer counts once the worker has kept a completed write.
+    if (endCode != kSaveWritten && endCode != kSaveFailed && CancelSave()) return kSaveCancelled;
+    WaitForSave();
+    return saveResult_.load();
 }
 
 QString CBRVWrapper::LastWriteReason() const {

@@ -1,13 +1,12 @@
 #pragma once
 // The edit document: the opened movie file and the engine's movie, the linear history of editing
 // states with its cursor, times in ticks, and the writing of the reference movie and of the final
-// movie. The final movie is written by the document's own worker thread (Run) behind the save
-// progress dialog.
+// movie. The final movie is written by the document's own worker thread (Run), which reports to
+// an ISaveProgress: the view's progress dialog, or the command-line tool's console line.
 //
 // Threads: everything runs on the UI thread except Run and the progress callback. Before any
 // operation that changes or writes the movie, and before closing or destruction, the document
 // waits for a save worker that is still running (one left behind by a cancelled save).
-#include <QPointer>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -16,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "document/IBRVModuleWrapperNotify.h"
 #include "engine/EngineTypes.h"
+#include "interfaces/IBRVModuleWrapperNotify.h"
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 
@@ -26,7 +25,6 @@ class CVarnoMovFile;
 
 namespace brevio {
 
-class CSaveProgressDlg;
 class ISaveProgress;
 
 class CBRVWrapper : public CThreadBase {
@@ -90,10 +88,15 @@ public:
     // --- Writing ---
     // The reference movie of the current state at `path` (replacing a file there).
     HRESULT CreateReferenceMovie(const QString& path);
-    // Writes the final movie behind the module's progress dialog. S_OK only when it was written;
-    // S_OK without writing while closed; E_FAIL when it failed (message 157) or was cancelled
-    // (returns at once; the worker removes what it wrote when the engine stops).
-    HRESULT SaveAs(const QString& path);
+    // A save run by a front end that starts this thread itself (the progress dialog): prepares
+    // the worker to write `path` and report to `progress`, after waiting for an earlier worker.
+    void PrepareSave(const QString& path, ISaveProgress& progress);
+    // Settles that save once the front end has ended with `endCode` (1 written, 3 failed, anything
+    // else a cancel by the user). A cancel is recorded and returns 2 at once: the worker stops at
+    // its next progress report and removes what it wrote, and nobody waits for it. Otherwise (or
+    // when the write had already been kept) waits for the worker and returns its end code: 1
+    // written, 2 cancelled, 3 failed, 0 when it never ran.
+    int SettleSave(int endCode);
     // The same save without a dialog: runs the worker, reports to `progress` and waits for the
     // end. For the command-line tool.
     HRESULT SaveWithProgress(const QString& path, ISaveProgress& progress);
@@ -130,7 +133,6 @@ private:
     int RunSave();
     void WaitForSave() { Join(); }
     void PrepareSave(const std::filesystem::path& path, ISaveProgress* progress);
-    HRESULT FinishSave(int endCode);
 
     std::vector<std::vector<unsigned>> history_;
     size_t cursor_ = 0;
@@ -152,7 +154,6 @@ private:
     int writeSystemError_ = 0;
     std::string writeError_;
     std::string openError_;
-    QPointer<CSaveProgressDlg> dialog_;  // the dialog this document last handed itself to
 };
 
 }  // namespace brevio

@@ -17,9 +17,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "dialog/WindowMessages.h"
 #include "platform/CThreadBase.h"
 #include "platform/WindowHandle.h"
+#include "window/WindowMessages.h"
 
 namespace brevio {
 

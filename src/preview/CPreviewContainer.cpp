@@ -6,11 +6,11 @@
 
 #include "components/player/IBRLPlayer.h"
 #include "document/FileChangeTest.h"
+#include "interfaces/IBRVThumbnailContainer.h"
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
 #include "preview/BRLEventDispatch.h"
 #include "preview/CSeekThread.h"
-#include "thumbnails/IBRVThumbnailContainer.h"
 
 namespace brevio {
 

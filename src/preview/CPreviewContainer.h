@@ -15,10 +15,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "dialog/CWindowBase.h"
 #include "document/CFileBasicInfo.h"
+#include "interfaces/IBRVPreviewContainer.h"
 #include "preview/IBRLUserEvent.h"
-#include "preview/IBRVPreviewContainer.h"
+#include "window/CWindowBase.h"
 
 namespace brevio {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "dialog/WindowMessages.h"
+#include "window/WindowMessages.h"
 
 namespace brevio {
 

@@ -8,10 +8,11 @@
 #include <QThread>
 #include <algorithm>
 
-#include "dialog/CenterWindow.h"
-#include "dialog/DialogUnits.h"
+#include "document/CBRVWrapper.h"
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
+#include "window/CenterWindow.h"
+#include "window/DialogUnits.h"
 
 namespace brevio {
 
@@ -20,6 +21,7 @@ namespace {
 constexpr uint32_t kCaptionStringId = 128;
 constexpr uint32_t kCancelStringId = 154;
 constexpr uint32_t kMessageStringId = 156;
+constexpr uint32_t kSaveFailedStringId = 157;
 
 // The dialog's layout in dialog units, converted with the dialog font.
 constexpr int kDialogWidthDlu = 257;
@@ -175,6 +177,26 @@ bool CSaveProgressDlg::IsWindow() const {
 
 void CSaveProgressDlg::OnCommand(int id) {
     SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), BN_CLICKED), 0);
+}
+
+HRESULT SaveBehindDialog(CBRVWrapper& document, const QString& path, CSaveProgressDlg* dialog) {
+    if (path.isNull()) return E_POINTER;
+    if (!document.IsOpen()) return S_OK;
+    // No dialog, or it is running another save: nothing is started.
+    if (dialog == nullptr || dialog->isVisible()) return E_FAIL;
+    document.PrepareSave(path, *dialog);
+    dialog->SetPath(path);
+    dialog->SetWorker(&document);
+    const int endCode = dialog->DoModal(QApplication::activeWindow());
+    dialog->SetWorker(nullptr);
+    const int result = document.SettleSave(endCode);
+    if (result == kSaveWritten) return S_OK;
+    if (result == kSaveFailed || result == 0) {
+        const QString caption = document.GetMessageCaption();
+        ShowMessage(QApplication::activeWindow(), kSaveFailedStringId, &caption, MB_ICONEXCLAMATION,
+                    document.LastWriteReason());
+    }
+    return E_FAIL;
 }
 
 }  // namespace brevio

@@ -11,17 +11,19 @@
 #include <cstdint>
 #include <mutex>
 
-#include "dialog/CDialogBase.h"
+#include "interfaces/ISaveProgress.h"
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 #include "platform/WindowHandle.h"
-#include "save/ISaveProgress.h"
+#include "window/CDialogBase.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
 namespace brevio {
+
+class CBRVWrapper;
 
 class CSaveProgressDlg : public CDialogBase, public ISaveProgress {
     Q_OBJECT
@@ -97,5 +99,13 @@ private:
     mutable std::mutex handleMutex_;
     WindowHandle workerHandle_;
 };
+
+// Saves `document` to `path` behind `dialog`, modal over the active window: the dialog starts the
+// document's worker and shows its progress. S_OK only when the movie was written; S_OK without
+// writing while the document is closed; E_POINTER for a null path; E_FAIL without a dialog, while
+// the dialog runs another save, when the write failed (message 157 with the document's caption
+// and the system's reason) or when the user cancelled (returns at once; the worker removes what
+// it wrote when the engine stops). The dialog keeps no worker afterwards.
+HRESULT SaveBehindDialog(CBRVWrapper& document, const QString& path, CSaveProgressDlg* dialog);
 
 }  // namespace brevio

@@ -18,8 +18,8 @@
 #include <QSize>
 #include <cstdint>
 
-#include "dialog/WindowImpl.h"
 #include "platform/WindowHandle.h"
+#include "window/WindowImpl.h"
 
 namespace brevio {
 

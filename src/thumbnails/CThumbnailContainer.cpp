@@ -10,11 +10,11 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "dialog/IBRVUIUpdater.h"
 #include "document/FileChangeTest.h"
+#include "interfaces/IBRVPreviewContainer.h"
+#include "interfaces/IBRVUIUpdater.h"
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
-#include "preview/IBRVPreviewContainer.h"
 #include "save/CMovieSaveDlg.h"
 #include "thumbnails/CScrollWindowImpl.h"
 #include "thumbnails/CThumbnailWnd.h"

@@ -18,10 +18,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "dialog/CWindowBase.h"
 #include "document/CFileBasicInfo.h"
+#include "interfaces/IBRVThumbnailContainer.h"
 #include "platform/HResult.h"
-#include "thumbnails/IBRVThumbnailContainer.h"
+#include "window/CWindowBase.h"
 
 class QComboBox;
 class QLabel;

@@ -7,6 +7,7 @@
 
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
+#include "save/CSaveProgressDlg.h"
 
 namespace brevio {
 
@@ -165,12 +166,14 @@ HRESULT CThumbnailWnd::GetTotalTime(int64_t* ticks) const {
 
 HRESULT CThumbnailWnd::SaveAs(const QString& path) {
     if (path.isNull()) return E_POINTER;
-    return document_.SaveAs(path);
+    return SaveBehindDialog(document_, path, CSaveProgressDlg::Instance());
 }
 
 void CThumbnailWnd::SetMessageCaption(const QString* text) {
     messageCaption_ = text != nullptr ? *text : LoadString(kDefaultCaptionId);
     document_.SetMessageCaption(text);
+    // The progress dialog goes back to its own title for the next save.
+    if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "document/CBRVWrapper.h"
-#include "document/IBRVModuleWrapperNotify.h"
+#include "interfaces/IBRVModuleWrapperNotify.h"
 #include "platform/HResult.h"
 #include "platform/WindowHandle.h"
 #include "preview/CCreateThumbnailThread.h"

@@ -3,11 +3,11 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "interfaces/IBRVPreviewContainer.h"
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
 #include "preview/CThumbnailMaker.h"
-#include "preview/IBRVPreviewContainer.h"
 #include "thumbnails/ChapterScan.h"
 
 namespace brevio {

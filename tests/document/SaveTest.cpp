@@ -28,6 +28,11 @@
 namespace brevio {
 namespace {
 
+// The view's save: behind the module's progress dialog.
+HRESULT SaveAs(CBRVWrapper& document, const QString& path) {
+    return SaveBehindDialog(document, path, CSaveProgressDlg::Instance());
+}
+
 using test::FileExists;
 using test::Q;
 namespace fs = std::filesystem;
@@ -128,7 +133,7 @@ TEST_F(Save, ThroughTheProgressDialog) {
     PositionCounter counter;
     dialog->installEventFilter(&counter);
 
-    EXPECT_EQ(document->SaveAs(Q(destination)), S_OK);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), S_OK);
     dialog->removeEventFilter(&counter);
     QObject::disconnect(connection);
 
@@ -177,7 +182,7 @@ TEST_F(Save, CancelHalfWay) {
     const fs::path destination = dir / "half.mov";
     CancelAt cancel(50);
 
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     EXPECT_GE(cancel.barAtCancel, 50);
     EXPECT_LT(cancel.barAtCancel, 100);
     ASSERT_NE(CSaveProgressDlg::Instance(), nullptr);
@@ -197,7 +202,7 @@ TEST_F(Save, EscapeIsCancel) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(modal, &press);
     });
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     EXPECT_TRUE(*answered);
     document->Join();
     EXPECT_FALSE(FileExists(destination));
@@ -207,7 +212,7 @@ TEST_F(Save, TheCloseBoxIsCancel) {
     SlowDialogScope slow;
     const fs::path destination = dir / "closed.mov";
     auto answered = test::AnswerNextModal([](QWidget* modal) { modal->close(); });
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     EXPECT_TRUE(*answered);
     document->Join();
     EXPECT_FALSE(FileExists(destination));
@@ -218,7 +223,7 @@ TEST_F(Save, ReturnsAtOnceAfterACancelWhileTheWorkerRunsOn) {
     const fs::path destination = dir / "early.mov";
     auto answered = test::AnswerNextModal(
         [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); });
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     ASSERT_TRUE(*answered);
     // Nobody waited for the worker: it is still to be joined.
     EXPECT_TRUE(document->IsStarted());
@@ -233,11 +238,11 @@ TEST_F(Save, CancelFollowedAtOnceByAnotherEditAndSave) {
     const fs::path second = dir / "second.mov";
     auto answered = test::AnswerNextModal(
         [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); });
-    EXPECT_EQ(document->SaveAs(Q(first)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(first)), E_FAIL);
     ASSERT_TRUE(*answered);
     // Edit and save again straight away: both wait for the cancelled worker first.
     ASSERT_EQ(document->CutUnits({0}), S_OK);
-    EXPECT_EQ(document->SaveAs(Q(second)), S_OK);
+    EXPECT_EQ(SaveAs(*document, Q(second)), S_OK);
     EXPECT_FALSE(FileExists(first));
     ASSERT_TRUE(FileExists(second));
     EXPECT_EQ(sink.calls.load(), 1);
@@ -251,7 +256,7 @@ TEST_F(Save, CancelFollowedAtOnceByDestroyingTheDocument) {
     const fs::path destination = dir / "gone.mov";
     auto answered = test::AnswerNextModal(
         [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); });
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     ASSERT_TRUE(*answered);
     document.reset();  // waits for the worker, which removes its file
     EXPECT_FALSE(FileExists(destination));
@@ -264,7 +269,7 @@ TEST_F(Save, CancelFollowedAtOnceByClosingTheDocument) {
     const fs::path destination = dir / "closing.mov";
     auto answered = test::AnswerNextModal(
         [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); });
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     ASSERT_TRUE(*answered);
     EXPECT_EQ(document->Close(), 0);
     EXPECT_FALSE(document->IsStarted());
@@ -280,7 +285,7 @@ TEST_F(Save, AnExistingDestinationIsNeitherOverwrittenNorDeleted) {
     ASSERT_EQ(document->SetNotifySink(&sink), S_OK);
 
     auto box = test::AnswerNextMessageBox(QMessageBox::Ok);
-    EXPECT_EQ(document->SaveAs(Q(destination)), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     EXPECT_TRUE(box->seen);
     EXPECT_EQ(box->text, LoadString(157) + u'\n' + QString::fromLocal8Bit(std::strerror(EEXIST)));
     EXPECT_EQ(box->title, caption);
@@ -300,13 +305,13 @@ TEST_F(Save, ASecondSaveWhileTheDialogRunsIsRefused) {
     ASSERT_EQ(other.Open(Q(source)), 0);
     HRESULT nested = S_OK;
     auto answered = test::AnswerNextModal([&](QWidget*) {
-        nested = other.SaveAs(Q(dir / "nested.mov"));
+        nested = SaveAs(other, Q(dir / "nested.mov"));
         CSaveProgressDlg::Instance()->CancelButton()->click();
     });
-    EXPECT_EQ(document->SaveAs(Q(dir / "outer.mov")), E_FAIL);
+    EXPECT_EQ(SaveAs(*document, Q(dir / "outer.mov")), E_FAIL);
     ASSERT_TRUE(*answered);
     EXPECT_EQ(nested, E_FAIL);
-    EXPECT_EQ(CSaveProgressDlg::Instance()->GetWorker(), document.get());
+    EXPECT_EQ(CSaveProgressDlg::Instance()->GetWorker(), nullptr);  // kept by no run
     document->Join();
     EXPECT_FALSE(FileExists(dir / "nested.mov"));
     EXPECT_FALSE(FileExists(dir / "outer.mov"));
@@ -315,11 +320,11 @@ TEST_F(Save, ASecondSaveWhileTheDialogRunsIsRefused) {
 TEST_F(Save, AClosedDocumentSavesNothingAndShowsNoDialog) {
     CBRVWrapper closed;
     auto shown = test::AnswerNextModal([](QWidget* modal) { modal->close(); }, 500);
-    EXPECT_EQ(closed.SaveAs(Q(dir / "closed.mov")), S_OK);
+    EXPECT_EQ(SaveAs(closed, Q(dir / "closed.mov")), S_OK);
     EXPECT_FALSE(*shown);
     EXPECT_FALSE(FileExists(dir / "closed.mov"));
-    EXPECT_EQ(closed.SaveAs(QString()), E_POINTER);
-    EXPECT_EQ(document->SaveAs(QString()), E_POINTER);
+    EXPECT_EQ(SaveAs(closed, QString()), E_POINTER);
+    EXPECT_EQ(SaveAs(*document, QString()), E_POINTER);
 }
 
 // A progress receiver for saves without a dialog.

@@ -18,6 +18,11 @@
 namespace brevio {
 namespace {
 
+// The view's save: behind the module's progress dialog.
+HRESULT SaveAs(CBRVWrapper& document, const QString& path) {
+    return SaveBehindDialog(document, path, CSaveProgressDlg::Instance());
+}
+
 using test::FileExists;
 using test::Q;
 namespace fs = std::filesystem;
@@ -65,7 +70,7 @@ TEST(SaveWriteFailure, EndsWithMessage157AndItsReasonAndLeavesNoFile) {
     {
         FileSizeLimit limit(sourceSize / 3);
         ASSERT_TRUE(limit.ok());
-        result = document.SaveAs(Q(destination));
+        result = SaveAs(document, Q(destination));
     }
     QObject::disconnect(connection);
 
@@ -82,7 +87,7 @@ TEST(SaveWriteFailure, EndsWithMessage157AndItsReasonAndLeavesNoFile) {
     EXPECT_EQ(test::FileHash(source), sourceHash);
     // The document goes on: the edit is still there and a later save works.
     EXPECT_TRUE(document.IsEdited());
-    EXPECT_EQ(document.SaveAs(Q(destination)), S_OK);
+    EXPECT_EQ(SaveAs(document, Q(destination)), S_OK);
     EXPECT_EQ(testmovies::FfprobeErrors(destination), "");
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "components/player/IBRLPlayer.h"
-#include "dialog/CWindowBase.h"
-#include "thumbnails/IBRVThumbnailContainer.h"
+#include "interfaces/IBRVThumbnailContainer.h"
+#include "window/CWindowBase.h"
 
 namespace brevio::test {
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "ChapterTestSupport.h"
-#include "dialog/IBRVUIUpdater.h"
+#include "interfaces/IBRVUIUpdater.h"
 #include "thumbnails/CThumbnailContainerChapter.h"
 
 namespace brevio::chaptertest {

@@ -15,10 +15,10 @@
 
 #include "TestHarness.h"
 #include "framesource/CFrameSource.h"
-#include "preview/IBRVPreviewContainer.h"
+#include "interfaces/IBRVPreviewContainer.h"
+#include "interfaces/IBRVThumbnailContainer.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWndChapter.h"
-#include "thumbnails/IBRVThumbnailContainer.h"
 
 namespace brevio::chaptertest {
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "TestHarness.h"
-#include "dialog/CWindowBase.h"
 #include "framesource/IFrameSource.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWnd.h"
+#include "window/CWindowBase.h"
 
 namespace brevio::test {
 

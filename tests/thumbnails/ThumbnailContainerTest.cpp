@@ -16,15 +16,15 @@
 #include <functional>
 
 #include "TestHarness.h"
-#include "dialog/CWindowBase.h"
-#include "dialog/IBRVUIUpdater.h"
 #include "framesource/IFrameSource.h"
+#include "interfaces/IBRVPreviewContainer.h"
+#include "interfaces/IBRVUIUpdater.h"
 #include "module/ModuleHelpers.h"
-#include "preview/IBRVPreviewContainer.h"
 #include "save/CMovieSaveDlg.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
+#include "window/CWindowBase.h"
 
 namespace brevio {
 namespace {

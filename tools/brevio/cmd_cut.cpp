@@ -18,7 +18,7 @@
 #include "Command.h"
 #include "document/CBRVWrapper.h"
 #include "engine/CBrevioMovFileEditor.h"
-#include "save/ISaveProgress.h"
+#include "interfaces/ISaveProgress.h"
 #include "tool_args.h"
 #include "tool_movie.h"
 

@@ -51,7 +51,10 @@ bool LoadMediaCommands() {
 // (info, cut) runs without it, which keeps `brevio cut` small.
 void LoadCommandsFor(int argc, char** argv) {
     const bool ownCommand = argc > 1 && Commands().count(argv[1]) != 0;
-    if (!ownCommand) LoadMediaCommands();
+    // The version needs no command table: it starts without loading FFmpeg.
+    const bool version =
+        argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0);
+    if (!ownCommand && !version) LoadMediaCommands();
 }
 
 void PrintUsage(FILE* out) {

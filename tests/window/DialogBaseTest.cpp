@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "TestHarness.h"
-#include "dialog/CDialogBase.h"
-#include "dialog/CWindowBase.h"
 #include "module/ModuleHelpers.h"
 #include "platform/HResult.h"
+#include "window/CDialogBase.h"
+#include "window/CWindowBase.h"
 
 namespace brevio {
 namespace {

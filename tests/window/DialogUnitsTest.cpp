@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "dialog/DialogUnits.h"
+#include "window/DialogUnits.h"
 
 namespace brevio {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "TestHarness.h"
-#include "dialog/CWindowBase.h"
-#include "dialog/MessageMap.h"
+#include "window/CWindowBase.h"
+#include "window/MessageMap.h"
 
 namespace brevio {
 namespace {

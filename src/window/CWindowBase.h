@@ -4,7 +4,7 @@
 // COLOR_BTNFACE painting.
 #include <QWidget>
 
-#include "dialog/WindowImpl.h"
+#include "window/WindowImpl.h"
 
 namespace brevio {
 

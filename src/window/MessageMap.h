@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "dialog/WindowMessages.h"
+#include "window/WindowMessages.h"
 
 namespace brevio {
 

@@ -29,11 +29,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "dialog/MessageMap.h"
-#include "dialog/SystemColors.h"
-#include "dialog/WindowMessages.h"
 #include "platform/WindowHandle.h"
 #include "platform/WindowTimers.h"
+#include "window/MessageMap.h"
+#include "window/SystemColors.h"
+#include "window/WindowMessages.h"
 
 namespace brevio {
 

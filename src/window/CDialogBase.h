@@ -9,7 +9,7 @@
 #include <QDialog>
 #include <QPointer>
 
-#include "dialog/WindowImpl.h"
+#include "window/WindowImpl.h"
 
 class QCloseEvent;
 

@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "dialog/CDialogBase.h"
+#include "window/CDialogBase.h"
 
 namespace brevio {
 

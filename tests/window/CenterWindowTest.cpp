@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "TestHarness.h"
-#include "dialog/CenterWindow.h"
+#include "window/CenterWindow.h"
 
 namespace brevio {
 namespace {

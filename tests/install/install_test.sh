@@ -41,7 +41,9 @@ pcdir=$(dirname "$(find "$tree" -name brevioedit.pc)")
 libdir=$(dirname "$pcdir")
 
 # A sanitizer build's library needs the sanitizer runtime, which the examples do not link first.
-if ldd "$libdir/libbrevioedit.so.2" | grep -q libasan; then
+# (ldd's list is read whole first: grep -q would stop early, and under pipefail ldd's broken pipe
+# would count as no match.)
+if [[ "$(ldd "$libdir/libbrevioedit.so.2")" == *libasan* ]]; then
   export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}:verify_asan_link_order=0"
 fi
 

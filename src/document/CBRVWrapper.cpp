@@ -280,7 +280,6 @@ void CBRVWrapper::PrepareSave(const std::filesystem::path& path, ISaveProgress* 
     // flag, its destination and its progress receiver are reused.
     WaitForSave();
     destination_ = path;
-    destinationPath_ = QFile::decodeName(QByteArray::fromStdString(path.string()));
     continueFlag_.store(kContinue);
     progress_ = progress;
     lastPosition_ = -1;

@@ -7,6 +7,7 @@
 // Threads: everything runs on the UI thread except Run and the progress callback. Before any
 // operation that changes or writes the movie, and before closing or destruction, the document
 // waits for a save worker that is still running (one left behind by a cancelled save).
+#include <QFile>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -114,7 +115,9 @@ public:
     int LastWriteSystemError() const { return writeSystemError_; }
     QString LastWriteReason() const;
     const std::string& LastWriteError() const { return writeError_; }
-    QString GetDestinationPath() const { return destinationPath_; }
+    QString GetDestinationPath() const {
+        return QFile::decodeName(QByteArray::fromStdString(destination_.string()));
+    }
 
     // The position for a progress fraction: fraction × 100 truncated, kept within 0..100.
     static int ProgressPosition(double fraction);
@@ -139,8 +142,7 @@ private:
     std::unique_ptr<CVarnoMovFile> file_;
     std::unique_ptr<CBrevioMovie> movie_;  // refers to file_: released first
     int64_t unitDuration_ = 0;
-    QString destinationPath_;
-    std::filesystem::path destination_;  // the same path's bytes, as the worker uses them
+    std::filesystem::path destination_;  // the chosen path's bytes, as the worker uses them
     std::atomic<IBRVModuleWrapperNotify*> notify_{nullptr};
     std::atomic<int32_t> continueFlag_{kContinue};
     QString messageCaption_;

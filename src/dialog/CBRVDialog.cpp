@@ -10,14 +10,13 @@
 #include <exception>
 
 #include "module/ModuleHelpers.h"
+#include "resources/StringIds.h"
 #include "window/CenterWindow.h"
 
 namespace brevio {
 
 namespace {
 
-constexpr uint32_t kCaptionString = 128;
-constexpr uint32_t kUnsavedEditsString = 153;
 constexpr uint16_t kFirstCommand = 1002;
 constexpr uint16_t kCancelCommand = 1006;
 
@@ -55,7 +54,7 @@ CBRVDialog::CBRVDialog(QWidget* parent) : CDialogBase(parent) {
 CBRVDialog::~CBRVDialog() = default;
 
 void CBRVDialog::SetCaption(const QString* caption) {
-    caption_ = caption != nullptr ? *caption : LoadString(kCaptionString);
+    caption_ = CaptionOrDefault(caption);
     content_.SetCaption(caption);
 }
 
@@ -72,7 +71,7 @@ HRESULT CBRVDialog::GetPlayerValue(int32_t* value) const {
 
 LRESULT CBRVDialog::OnInitDialog() {
     try {
-        if (caption_.isEmpty()) caption_ = LoadString(kCaptionString);
+        if (caption_.isEmpty()) caption_ = LoadString(ids::kCaption);
         setWindowTitle(caption_);
         if (!content_.Create(this, QRect())) throw BRVDLG_FAILURE;
         int32_t width = 0;
@@ -126,7 +125,7 @@ LRESULT CBRVDialog::OnCloseRequest(int32_t code) {
         if (asking_) return 0;  // the question is already open for an earlier Cancel
         asking_ = true;
         const int answer =
-            ShowMessage(this, kUnsavedEditsString, &caption_, MB_OKCANCEL | MB_ICONEXCLAMATION);
+            ShowMessage(this, ids::kUnsavedEdits, &caption_, MB_OKCANCEL | MB_ICONEXCLAMATION);
         asking_ = false;
         // A request accepted while the question was open (a changed movie file ending the dialog
         // with 7) stays the result.

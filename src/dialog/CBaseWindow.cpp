@@ -23,7 +23,6 @@ CBaseWindow::CBaseWindow(QWidget* parent) : CWindowBase(parent) {
     setObjectName(QStringLiteral("0"));
     EnableFlickerFreePaint();
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
-    Messages().Add(WM_ERASEBKGND, [](uint32_t, uintptr_t, intptr_t, bool&) { return LRESULT{0}; });
     // The panes' end requests go on to the dialog unchanged.
     Messages().Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t wParam, intptr_t, bool&) {
         PostCloseRequestToDialog(wParam);

@@ -4,13 +4,11 @@
 #include <QResizeEvent>
 
 #include "module/ModuleHelpers.h"
+#include "resources/StringIds.h"
 
 namespace brevio {
 
 namespace {
-
-constexpr uint32_t kHeadingString = 148;
-constexpr uint32_t kFaceNameString = 146;
 
 // "MS Shell Dlg" at a Windows cell height and weight; Qt resolves the family to the system's
 // sans-serif font.
@@ -43,18 +41,16 @@ QLabel* MakeStatic(QWidget* parent, const QRect& rect, const QFont& font) {
 CInfoMessageWnd::CInfoMessageWnd(QWidget* parent) : CWindowBase(parent) {
     EnableFlickerFreePaint();
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
-    Messages().Add(WM_ERASEBKGND,
-                   [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
 }
 
 CInfoMessageWnd::~CInfoMessageWnd() = default;
 
 LRESULT CInfoMessageWnd::OnCreate() {
     const QRect client = rect();
-    const QString face = LoadString(kFaceNameString);
+    const QString face = LoadString(ids::kPanelFaceName);
     heading_ = MakeStatic(this, client, PanelFont(face, 14, 600));
     body_ = MakeStatic(this, client, PanelFont(face, 12, 400));
-    heading_->setText(LoadString(kHeadingString));
+    heading_->setText(LoadString(ids::kInstructionHeading));
     // A QLabel breaks lines at LF; the carriage returns of the text are not drawn.
     body_->setText(GetInstructionText().remove(u'\r'));
     Layout();
@@ -62,12 +58,12 @@ LRESULT CInfoMessageWnd::OnCreate() {
 }
 
 QString CInfoMessageWnd::GetInstructionText() const {
-    return JoinSteps({149, 150, 151, 152});
+    return JoinSteps(ids::kUnitSteps);
 }
 
-QString CInfoMessageWnd::JoinSteps(const std::vector<uint32_t>& ids) {
+QString CInfoMessageWnd::JoinSteps(std::span<const uint32_t> steps) {
     QString text;
-    for (uint32_t id : ids) {
+    for (uint32_t id : steps) {
         text += QStringLiteral("\r\n");
         text += LoadString(id);
     }

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "window/CWindowBase.h"
 
@@ -30,7 +30,7 @@ public:
 
 protected:
     // Joins the step strings `ids` the way the body shows them.
-    static QString JoinSteps(const std::vector<uint32_t>& ids);
+    static QString JoinSteps(std::span<const uint32_t> steps);
 
     void resizeEvent(QResizeEvent* event) override;
 

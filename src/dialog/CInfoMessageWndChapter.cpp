@@ -1,4 +1,5 @@
 #include "CInfoMessageWndChapter.h"
+#include "resources/StringIds.h"
 
 namespace brevio {
 
@@ -7,7 +8,7 @@ CInfoMessageWndChapter::CInfoMessageWndChapter(QWidget* parent) : CInfoMessageWn
 CInfoMessageWndChapter::~CInfoMessageWndChapter() = default;
 
 QString CInfoMessageWndChapter::GetInstructionText() const {
-    return JoinSteps({158, 159, 160});
+    return JoinSteps(ids::kChapterSteps);
 }
 
 }  // namespace brevio

@@ -15,13 +15,12 @@
 #include "engine/CVarnoMovie.h"
 #include "engine/FileLocator.h"
 #include "interfaces/ISaveProgress.h"
+#include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
 
 namespace {
-
-constexpr uint32_t kCaptionStringId = 128;
 
 std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -162,7 +161,7 @@ HRESULT CBRVWrapper::SetNotifySink(IBRVModuleWrapperNotify* sink) {
 }
 
 void CBRVWrapper::SetMessageCaption(const QString* caption) {
-    messageCaption_ = caption != nullptr ? *caption : resources::TranslatedString(kCaptionStringId);
+    messageCaption_ = caption != nullptr ? *caption : resources::TranslatedString(ids::kCaption);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "platform/HResult.h"
+#include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
@@ -40,6 +41,10 @@ QMessageBox::Icon IconFromFlags(uint32_t flags) {
 
 QString LoadString(uint32_t id) {
     return resources::TranslatedString(id);
+}
+
+QString CaptionOrDefault(const QString* text) {
+    return text != nullptr ? *text : LoadString(ids::kCaption);
 }
 
 int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags,

@@ -11,19 +11,10 @@
 #include "platform/ComponentRegistry.h"
 #include "preview/BRLEventDispatch.h"
 #include "preview/CSeekThread.h"
+#include "resources/StringIds.h"
+#include "window/PaneColors.h"
 
 namespace brevio {
-
-namespace {
-
-constexpr uint32_t kCaptionStringId = 128;
-constexpr uint32_t kFileChangedStringId = 155;
-
-// The frame's colours: the face and the outline (COLORREF 0x3D3A44).
-constexpr QColor kFrameFace(195, 195, 195);
-constexpr QColor kFrameLine(68, 58, 61);
-
-}  // namespace
 
 CPreviewContainer::CPreviewContainer(QWidget* parent) : CWindowBase(parent) {
     // Nothing is erased under the frame; the corners outside its rounding show the dialog's face.
@@ -81,7 +72,7 @@ LRESULT CPreviewContainer::OnCreate() {
     int32_t height = 0;
     GetControlSize(&width, &height);  // with no control yet: a temporary one is asked
     if (FAILED(CreatePlayer())) PostCloseRequest(BRVDLG_FAILURE);
-    if (caption_.isEmpty()) caption_ = LoadString(kCaptionStringId);
+    if (caption_.isEmpty()) caption_ = LoadString(ids::kCaption);
     return 0;
 }
 
@@ -187,8 +178,8 @@ void CPreviewContainer::PaintContent(QPainter& painter) {
     const QRect client = rect();
     if (client.width() < 1 || client.height() < 1) return;
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setBrush(kFrameFace);
-    painter.setPen(QPen(kFrameLine, 1));
+    painter.setBrush(kPaneFrameFace);
+    painter.setPen(QPen(kPaneFrameLine, 1));
     // Win32 rectangles leave out their right and bottom edges: the outlines end one pixel in.
     painter.drawRoundedRect(QRect(0, 0, client.width() - 1, client.height() - 1), 1.5, 1.5);
     painter.drawRect(QRect(3, 3, client.width() - 7, client.height() - 7));
@@ -417,7 +408,7 @@ HRESULT CPreviewContainer::GetPlayerSetting(int32_t* value, int32_t* flag) {
 }
 
 void CPreviewContainer::SetMessageCaption(const QString* text) {
-    caption_ = text != nullptr ? *text : LoadString(kCaptionStringId);
+    caption_ = CaptionOrDefault(text);
 }
 
 bool CPreviewContainer::CheckSourceFileChanged() {
@@ -425,7 +416,7 @@ bool CPreviewContainer::CheckSourceFileChanged() {
     if (!HasFileChanged(fileInfo_)) return false;
     CloseMovie();
     fileChangeReported_ = true;  // before the box: checks made while it is open answer at once
-    ShowMessage(this, kFileChangedStringId, &caption_, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this, ids::kSourceChanged, &caption_, MB_OK | MB_ICONEXCLAMATION);
     PostCloseRequest(BRVDLG_FAILURE);
     return true;
 }

@@ -8,25 +8,23 @@
 
 #include "module/ModuleHelpers.h"
 #include "platform/HResult.h"
+#include "resources/StringIds.h"
 #include "save/DestinationCheck.h"
 
 namespace brevio {
 
-namespace {
-constexpr uint32_t kFolderRefusedText = 136;
-constexpr uint32_t kDefaultCaption = 128;
-}  // namespace
+namespace {}  // namespace
 
 CMovieSaveDlg::CMovieSaveDlg(QWidget* owner, const QString& title, const QString* filter,
                              uint32_t flags)
     : CFileDlg(owner, title, filter, flags),
-      messageCaption_(LoadString(kDefaultCaption)),
+      messageCaption_(LoadString(ids::kCaption)),
       rule_([](const QString& path) { return IsAllowedDestination(path); }) {}
 
 CMovieSaveDlg::~CMovieSaveDlg() = default;
 
 void CMovieSaveDlg::SetMessageCaption(const QString* text) {
-    messageCaption_ = text != nullptr ? *text : LoadString(kDefaultCaption);
+    messageCaption_ = CaptionOrDefault(text);
 }
 
 QString CMovieSaveDlg::InitialFolder(const QString& sourceMovie) const {
@@ -82,7 +80,7 @@ int CMovieSaveDlg::OnSelChange() {
 
 int CMovieSaveDlg::OnFileOK() {
     if (rule_(CurrentFilePath())) return 0;
-    ShowMessage(this, kFolderRefusedText, &messageCaption_, MB_ICONEXCLAMATION);
+    ShowMessage(this, ids::kFolderRefused, &messageCaption_, MB_ICONEXCLAMATION);
     return 1;
 }
 

@@ -9,14 +9,12 @@
 #include <random>
 
 #include "module/ModuleHelpers.h"
+#include "resources/StringIds.h"
 
 namespace brevio {
 
 namespace {
 
-constexpr uint32_t kFolderStringId = 132;     // "BrevioEdit"
-constexpr uint32_t kExtensionStringId = 133;  // ".mov"
-constexpr uint32_t kPrefixStringId = 134;     // "BRV"
 constexpr unsigned kUniqueNumbers = 0x10000;
 
 enum class CreateResult { Created, Exists, Failed };
@@ -70,10 +68,10 @@ CRefMovFile::~CRefMovFile() {
 QString CRefMovFile::PrivateFolderPath() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (IsUsableRuntimeFolder(runtime))
-        return QFile::decodeName(runtime) + u'/' + LoadString(kFolderStringId);
+        return QFile::decodeName(runtime) + u'/' + LoadString(ids::kTempFolderName);
     const QString temp = GetTempFolder();
     if (temp.isEmpty()) return {};
-    return temp + LoadString(kFolderStringId) + u'-' + QString::number(::geteuid());
+    return temp + LoadString(ids::kTempFolderName) + u'-' + QString::number(::geteuid());
 }
 
 bool CRefMovFile::MakeTempName() {
@@ -82,8 +80,8 @@ bool CRefMovFile::MakeTempName() {
     if (folder.isEmpty()) return false;
     if (folder_ < 0) folder_ = OpenPrivateFolder(QFile::encodeName(folder));
     if (folder_ < 0) return false;
-    const QString prefix = LoadString(kPrefixStringId);
-    const QString extension = LoadString(kExtensionStringId);
+    const QString prefix = LoadString(ids::kTempFilePrefix);
+    const QString extension = LoadString(ids::kTempFileExtension);
 
     const unsigned start = StartNumber();
     for (unsigned i = 0; i < kUniqueNumbers; ++i) {

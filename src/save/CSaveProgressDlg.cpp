@@ -11,17 +11,13 @@
 #include "document/CBRVWrapper.h"
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
+#include "resources/StringIds.h"
 #include "window/CenterWindow.h"
 #include "window/DialogUnits.h"
 
 namespace brevio {
 
 namespace {
-
-constexpr uint32_t kCaptionStringId = 128;
-constexpr uint32_t kCancelStringId = 154;
-constexpr uint32_t kMessageStringId = 156;
-constexpr uint32_t kSaveFailedStringId = 157;
 
 // The dialog's layout in dialog units, converted with the dialog font.
 constexpr int kDialogWidthDlu = 257;
@@ -132,7 +128,7 @@ HRESULT CSaveProgressDlg::SetPath(const QString& path) {
 }
 
 void CSaveProgressDlg::SetCaption(const QString* text) {
-    caption_ = text != nullptr ? *text : LoadString(kCaptionStringId);
+    caption_ = CaptionOrDefault(text);
 }
 
 int CSaveProgressDlg::DoModal(QWidget* owner) {
@@ -145,10 +141,10 @@ void CSaveProgressDlg::InitDialog() {
     SetWorkerHandle(Handle());
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    if (caption_.isEmpty()) caption_ = LoadString(kCaptionStringId);
+    if (caption_.isEmpty()) caption_ = LoadString(ids::kCaption);
     setWindowTitle(caption_);
-    cancel_->setText(LoadString(kCancelStringId));
-    message_->setText(LoadString(kMessageStringId));
+    cancel_->setText(LoadString(ids::kProgressCancel));
+    message_->setText(LoadString(ids::kSavingPleaseWait));
     fileName_->setText(QFileInfo(path_).fileName());
     CenterWindow(this);
     // The worker starts with the dialog; if it cannot start, the save has failed.
@@ -193,7 +189,7 @@ HRESULT SaveBehindDialog(CBRVWrapper& document, const QString& path, CSaveProgre
     if (result == kSaveWritten) return S_OK;
     if (result == kSaveFailed || result == 0) {
         const QString caption = document.GetMessageCaption();
-        ShowMessage(QApplication::activeWindow(), kSaveFailedStringId, &caption, MB_ICONEXCLAMATION,
+        ShowMessage(QApplication::activeWindow(), ids::kSaveFailed, &caption, MB_ICONEXCLAMATION,
                     document.LastWriteReason());
     }
     return E_FAIL;

@@ -15,26 +15,15 @@
 #include "interfaces/IBRVUIUpdater.h"
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
+#include "resources/StringIds.h"
 #include "save/CMovieSaveDlg.h"
 #include "thumbnails/CScrollWindowImpl.h"
 #include "thumbnails/CThumbnailWnd.h"
+#include "window/PaneColors.h"
 
 namespace brevio {
 
 namespace {
-
-constexpr uint32_t kCaptionText = 128;
-constexpr uint32_t kSaveAsTitle = 129;
-constexpr uint32_t kMovieFilter = 137;
-constexpr uint32_t kMovieExtension = 138;
-constexpr uint32_t kUntitled = 139;
-constexpr uint32_t kNameExistsText = 140;
-constexpr uint32_t kSelectedSecondsText = 147;
-constexpr uint32_t kSourceChangedText = 155;
-
-const QColor kFrameFill(195, 195, 195);
-const QColor kFrameOutline(68, 58, 61);
-const QColor kSeparator(195, 195, 195);
 
 // SM_CYVSCROLL: the height of a horizontal scroll bar.
 int ScrollBarHeight() {
@@ -59,7 +48,6 @@ void CThumbnailContainer::RegisterMessages() {
     MessageMap& map = Messages();
     map.Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
     map.Add(WM_DESTROY, [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
-    map.Add(WM_ERASEBKGND, [](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT { return 0; });
     map.Add(WM_SIZE, [this](uint32_t, uintptr_t, intptr_t lParam, bool&) -> LRESULT {
         OnSize(LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam)));
         return 0;
@@ -124,13 +112,13 @@ LRESULT CThumbnailContainer::OnCreate() {
     selectionLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     selectionLabel_->setGeometry(0, 0, 10, 10);
     selectionLabel_->show();
-    if (!SetWindowTextFromString(selectionLabel_, kSelectedSecondsText)) return fail();
+    if (!SetWindowTextFromString(selectionLabel_, ids::kSelectedSeconds)) return fail();
 
     if (FAILED(CreateButtons())) return fail();
 
     selectionCombo_->setCurrentIndex(kLastSelectionLength - kFirstSelectionLength);
     view_->SetSelectionLength(kLastSelectionLength);
-    if (messageCaption_.isEmpty()) messageCaption_ = LoadString(kCaptionText);
+    if (messageCaption_.isEmpty()) messageCaption_ = LoadString(ids::kCaption);
     UpdateButtons();
     return 0;
 }
@@ -141,11 +129,11 @@ HRESULT CThumbnailContainer::CreateButtons() {
         uint16_t id;
         uint32_t text;
     };
-    const ButtonSpec buttons[] = {{&cutButton_, kCutSceneId, 144},
-                                  {&undoButton_, kUndoId, 141},
-                                  {&redoButton_, kRedoId, 142},
-                                  {&saveMovieButton_, kSaveMovieId, 143},
-                                  {&cancelButton_, kCancelId, 145}};
+    const ButtonSpec buttons[] = {{&cutButton_, kCutSceneId, ids::kCutScene},
+                                  {&undoButton_, kUndoId, ids::kUndo},
+                                  {&redoButton_, kRedoId, ids::kRedo},
+                                  {&saveMovieButton_, kSaveMovieId, ids::kSave},
+                                  {&cancelButton_, kCancelId, ids::kCancel}};
     for (const ButtonSpec& spec : buttons) {
         auto* button = new QPushButton(this);
         *spec.button = button;
@@ -195,15 +183,15 @@ void CThumbnailContainer::PaintContent(QPainter& painter) {
         const QRect view = view_->geometry();
         const int left = view.x(), top = view.y();
         const int right = left + view.width(), bottom = top + view.height();
-        painter.setBrush(kFrameFill);
-        painter.setPen(QPen(kFrameOutline, 1));
+        painter.setBrush(kPaneFrameFace);
+        painter.setPen(QPen(kPaneFrameLine, 1));
         // The light frame with its rounded dark outline, then the dark line around the view.
         painter.drawRoundedRect(OutlineRect(left - 4, top - 4, right + 4, bottom + 4), 1.5, 1.5);
         painter.drawRect(OutlineRect(left - 1, top - 1, right + 1, bottom + 1));
     }
     if (cutButton_ != nullptr) {
         const int y = cutButton_->geometry().y() + cutButton_->height() + 25;
-        painter.setPen(QPen(kSeparator, 1));
+        painter.setPen(QPen(kPaneSeparator, 1));
         painter.drawLine(0, y, width() - 1, y);
     }
 }
@@ -294,7 +282,7 @@ bool CThumbnailContainer::CheckSourceFileChanged() {
     if (!HasFileChanged(sourceInfo_)) return false;
     if (preview_ != nullptr) preview_->CloseMovie();
     sourceChangeReported_ = true;
-    ShowMessage(this, kSourceChangedText, &messageCaption_, MB_ICONEXCLAMATION);
+    ShowMessage(this, ids::kSourceChanged, &messageCaption_, MB_ICONEXCLAMATION);
     PostCloseRequest(BRVDLG_FAILURE);
     return true;
 }
@@ -391,13 +379,13 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
     if (preview_ != nullptr && FAILED(preview_->ControlPlayback(IBRVPreviewContainer::kPause)))
         return 1;
 
-    const QString filter = LoadString(kMovieFilter);
-    CMovieSaveDlg dialog(this, LoadString(kSaveAsTitle), &filter,
+    const QString filter = LoadString(ids::kMovieFilter);
+    CMovieSaveDlg dialog(this, LoadString(ids::kSaveAsTitle), &filter,
                          OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
     // Never asked to overwrite: an existing name is refused below. The name need not exist.
     dialog.SetFlags(dialog.GetFlags() & ~OFN_OVERWRITEPROMPT);
-    dialog.SetDefaultExtension(LoadString(kMovieExtension));
-    dialog.SetFileName(LoadString(kUntitled));
+    dialog.SetDefaultExtension(LoadString(ids::kMovieExtension));
+    dialog.SetFileName(LoadString(ids::kUntitled));
     dialog.SetMessageCaption(&messageCaption_);
     dialog.OpenNear(view_ != nullptr ? view_->GetMoviePath() : QString());
     if (dialog.DoModal(false) != IDOK) return 1;
@@ -405,7 +393,7 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
 
     const QString path = dialog.GetFileName();
     if (NameExists(path)) {
-        ShowMessage(this, kNameExistsText, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, ids::kNameExists, &messageCaption_, MB_ICONEXCLAMATION);
         return 0;
     }
     savePath_ = path;
@@ -476,7 +464,7 @@ void CThumbnailContainer::OnPlaybackStarted() {
 void CThumbnailContainer::OnPlayingPosition(int64_t /*ticks*/) {}
 
 void CThumbnailContainer::SetMessageCaption(const QString* text) {
-    messageCaption_ = text != nullptr ? *text : LoadString(kCaptionText);
+    messageCaption_ = CaptionOrDefault(text);
     if (view_ != nullptr) view_->SetMessageCaption(text);
 }
 

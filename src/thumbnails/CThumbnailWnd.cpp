@@ -7,15 +7,12 @@
 
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
+#include "resources/StringIds.h"
 #include "save/CSaveProgressDlg.h"
 
 namespace brevio {
 
-namespace {
-
-constexpr uint32_t kDefaultCaptionId = 128;
-
-}  // namespace
+namespace {}  // namespace
 
 CThumbnailWnd::CThumbnailWnd(QWidget* parent) : CScrollWindowImpl(parent) {
     RegisterMessages();
@@ -36,7 +33,6 @@ void CThumbnailWnd::RegisterMessages() {
         OnDestroy();
         return LRESULT{0};
     });
-    map.Add(WM_ERASEBKGND, [](uint32_t, uintptr_t, intptr_t, bool&) { return LRESULT{0}; });
     map.Add(WM_KEYDOWN, [this](uint32_t, uintptr_t key, intptr_t, bool&) {
         if (key == VK_DELETE) parentHandle_.PostMessage(WM_CUT_KEY, 0, 0);
         return LRESULT{0};
@@ -66,7 +62,7 @@ LRESULT CThumbnailWnd::OnCreate() {
     SetScrollPage(kPitch, 100);
     SetScrollExtendedStyle(GetScrollExtendedStyle() | SCRL_DISABLENOSCROLLH);
     refMovie_.MakeTempName();
-    if (messageCaption_.isEmpty()) messageCaption_ = LoadString(kDefaultCaptionId);
+    if (messageCaption_.isEmpty()) messageCaption_ = LoadString(ids::kCaption);
     document_.SetNotifySink(this);
     if (FAILED(InitThumbnailCache(kCacheLength))) {
         parentHandle_.PostMessage(WM_BRV_CLOSE_REQUEST, BRVDLG_FAILURE, 0);
@@ -170,7 +166,7 @@ HRESULT CThumbnailWnd::SaveAs(const QString& path) {
 }
 
 void CThumbnailWnd::SetMessageCaption(const QString* text) {
-    messageCaption_ = text != nullptr ? *text : LoadString(kDefaultCaptionId);
+    messageCaption_ = CaptionOrDefault(text);
     document_.SetMessageCaption(text);
     // The progress dialog goes back to its own title for the next save.
     if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);
@@ -372,7 +368,7 @@ HRESULT CThumbnailWnd::RefreshReferenceMovie() {
     const QString path = refMovie_.GetPath();
     const HRESULT rc = document_.CreateReferenceMovie(path);
     if (FAILED(rc)) {
-        ShowMessage(this, kTempFileFailedStringId, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION);
     } else {
         moviePath_ = path;
     }

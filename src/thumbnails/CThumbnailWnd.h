@@ -118,9 +118,6 @@ public:
     void OnMovieSaved() override;
 
 protected:
-    // String shown when the reference movie cannot be written.
-    static constexpr uint32_t kTempFileFailedStringId = 135;
-
     // Message handlers.
     virtual LRESULT OnCreate();
     virtual LRESULT OnLButtonDown(uintptr_t flags, int x, int y);

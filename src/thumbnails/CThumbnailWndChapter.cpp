@@ -8,6 +8,7 @@
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
 #include "preview/CThumbnailMaker.h"
+#include "resources/StringIds.h"
 #include "thumbnails/ChapterScan.h"
 
 namespace brevio {
@@ -166,7 +167,7 @@ HRESULT CThumbnailWndChapter::RefreshReferenceMovie() {
     // The worker reads only the source movie through its own document: it keeps running.
     const HRESULT hr = document_.CreateReferenceMovie(refMovie_.GetPath());
     if (FAILED(hr)) {
-        ShowMessage(this, kTempFileFailedStringId, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION);
     }
     return hr;
 }

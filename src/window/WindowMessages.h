@@ -12,7 +12,6 @@ inline constexpr uint32_t WM_DESTROY = 0x0002;
 inline constexpr uint32_t WM_SIZE = 0x0005;
 inline constexpr uint32_t WM_PAINT = 0x000F;
 inline constexpr uint32_t WM_CLOSE = 0x0010;
-inline constexpr uint32_t WM_ERASEBKGND = 0x0014;
 inline constexpr uint32_t WM_NOTIFY = 0x004E;
 inline constexpr uint32_t WM_NCDESTROY = 0x0082;
 inline constexpr uint32_t WM_KEYDOWN = 0x0100;

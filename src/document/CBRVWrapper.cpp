@@ -19,6 +19,8 @@
 
 namespace brevio {
 
+using namespace brevio::engine;
+
 namespace {
 
 constexpr uint32_t kCaptionStringId = 128;

@@ -19,6 +19,8 @@
 #include "engine/impl/MovieImpl.h"
 #include "engine/impl/MovieParser.h"
 
+using namespace brevio::engine;
+
 namespace {
 
 void Exercise(const CVarnoMovFile& file) {

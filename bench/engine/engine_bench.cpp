@@ -32,6 +32,8 @@ extern "C" {
 
 extern char** environ;
 
+using namespace brevio::engine;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -8,6 +8,8 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 
+using namespace brevio::engine;
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: engine_cut FILE OUT\n");

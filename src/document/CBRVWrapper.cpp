@@ -20,6 +20,8 @@
 
 namespace brevio {
 
+using namespace brevio::engine;
+
 namespace {
 
 std::filesystem::path ToPath(const QString& path) {

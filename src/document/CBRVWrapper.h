@@ -21,8 +21,10 @@
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 
+namespace brevio::engine {
 class CBrevioMovie;
 class CVarnoMovFile;
+}  // namespace brevio::engine
 
 namespace brevio {
 
@@ -121,12 +123,12 @@ public:
 
     // The position for a progress fraction: fraction × 100 truncated, kept within 0..100.
     static int ProgressPosition(double fraction);
-    static EBrevioMovFileEditorProgressCallbackResult SaveProgressCallback(
-        EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user);
+    static engine::EBrevioMovFileEditorProgressCallbackResult SaveProgressCallback(
+        engine::EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user);
 
     // The engine objects, for readers that need more than the document offers (null while closed).
-    const CVarnoMovFile* GetFile() const { return file_.get(); }
-    const CBrevioMovie* GetMovie() const { return movie_.get(); }
+    const engine::CVarnoMovFile* GetFile() const { return file_.get(); }
+    const engine::CBrevioMovie* GetMovie() const { return movie_.get(); }
 
 protected:
     // The save worker: writes the final movie to the destination.
@@ -139,8 +141,8 @@ private:
 
     std::vector<std::vector<unsigned>> history_;
     size_t cursor_ = 0;
-    std::unique_ptr<CVarnoMovFile> file_;
-    std::unique_ptr<CBrevioMovie> movie_;  // refers to file_: released first
+    std::unique_ptr<engine::CVarnoMovFile> file_;
+    std::unique_ptr<engine::CBrevioMovie> movie_;  // refers to file_: released first
     int64_t unitDuration_ = 0;
     std::filesystem::path destination_;  // the chosen path's bytes, as the worker uses them
     std::atomic<IBRVModuleWrapperNotify*> notify_{nullptr};

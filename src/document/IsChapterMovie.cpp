@@ -10,6 +10,8 @@
 
 namespace brevio {
 
+using namespace brevio::engine;
+
 bool IsChapterMovie(const QString& path) {
     if (path.isNull()) return false;
     try {

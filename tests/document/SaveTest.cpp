@@ -25,6 +25,8 @@
 #include "module/ModuleHelpers.h"
 #include "save/CSaveProgressDlg.h"
 
+using namespace brevio::engine;
+
 namespace brevio {
 namespace {
 

@@ -13,6 +13,7 @@
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 namespace fs = std::filesystem;
 

@@ -26,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 using brevio::engine::FinalFileKind;
 

@@ -20,6 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 
 std::vector<char> ReadAt(const fs::path& path, uint64_t offset, uint64_t length) {

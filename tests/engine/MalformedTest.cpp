@@ -14,6 +14,7 @@
 #include "testmovies/SynthMovie.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 namespace fs = std::filesystem;
 

@@ -22,6 +22,8 @@
 #include "engine/CVarnoMovFile.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -6,6 +6,7 @@
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 using brevio::engine::FourCC;
 using brevio::engine::TrackKind;

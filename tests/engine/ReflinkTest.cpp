@@ -19,6 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 
 // An XFS image with reflink mounted on a folder for the test's lifetime.

@@ -7,6 +7,7 @@
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 
 namespace {

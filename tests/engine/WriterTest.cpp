@@ -19,6 +19,7 @@
 #include "testmovies/SynthMovie.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
 using namespace brevio::testmovies;
 using brevio::engine::TrackKind;
 namespace fs = std::filesystem;

@@ -19,6 +19,7 @@ namespace {
 
 using brevio::CFrameSource;
 using brevio::IFrameData;
+using namespace brevio::engine;
 using namespace brevio::mediatest;
 namespace tm = brevio::testmovies;
 

@@ -21,6 +21,8 @@
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
+using namespace brevio::engine;
+
 namespace {
 
 using brevio::CBRLPlayer;

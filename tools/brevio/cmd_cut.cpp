@@ -24,6 +24,8 @@
 
 namespace brevio::tool {
 
+using namespace brevio::engine;
+
 namespace {
 
 constexpr int kExitInterrupted = 128 + SIGINT;

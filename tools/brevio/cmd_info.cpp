@@ -16,6 +16,8 @@
 
 namespace brevio::tool {
 
+using namespace brevio::engine;
+
 namespace {
 
 std::string JsonString(const std::string& text) {

@@ -16,6 +16,8 @@
 
 namespace brevio::tool {
 
+using namespace brevio::engine;
+
 namespace {
 
 const char* const kUsage =

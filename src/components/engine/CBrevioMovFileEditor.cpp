@@ -10,7 +10,7 @@
 #include "engine/impl/MovieImpl.h"
 #include "engine/impl/MovieWriter.h"
 
-using namespace brevio::engine;
+namespace brevio::engine {
 
 namespace {
 
@@ -82,5 +82,7 @@ ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateNewMovFile(const FileLocator& de
 }
 
 void CBrevioMovFileEditor::RemovePartialFiles() noexcept {
-    brevio::engine::RemovePartialFiles();
+    RemovePartialFiles();
 }
+
+}  // namespace brevio::engine

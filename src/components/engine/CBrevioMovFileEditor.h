@@ -6,6 +6,8 @@
 #include "CBrevioMovie.h"
 #include "CVarnoMovFile.h"
 
+namespace brevio::engine {
+
 class CBrevioMovFileEditor {
 public:
     explicit CBrevioMovFileEditor(const CVarnoMovFile& file) : file_(file) {}
@@ -43,3 +45,5 @@ private:
     mutable int lastSystemError_ = 0;
     mutable std::string lastError_;
 };
+
+}  // namespace brevio::engine

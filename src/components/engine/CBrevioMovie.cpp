@@ -6,7 +6,7 @@
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/MovieImpl.h"
 
-using namespace brevio::engine;
+namespace brevio::engine {
 
 void CBrevioMovie::Impl::Rebuild() {
     current.clear();
@@ -109,3 +109,5 @@ bool CBrevioMovie::IsEdited() const {
 const CVarnoMovFile* CBrevioMovie::GetFile() const {
     return impl_->file;
 }
+
+}  // namespace brevio::engine

@@ -7,6 +7,8 @@
 #include "CBrevioShootingUnit.h"
 #include "EngineTypes.h"
 
+namespace brevio::engine {
+
 class CVarnoMovFile;
 
 class CBrevioMovie {
@@ -44,3 +46,5 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace brevio::engine

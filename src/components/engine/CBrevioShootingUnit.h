@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace brevio::engine {
+
 // One shooting unit (or one chapter) of a Brevio movie; times in the movie time scale.
 class CBrevioShootingUnit {
 public:
@@ -20,3 +22,5 @@ private:
     int32_t duration_;
     int32_t currentStart_ = 0;
 };
+
+}  // namespace brevio::engine

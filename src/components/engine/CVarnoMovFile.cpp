@@ -10,7 +10,7 @@
 #include "engine/impl/SampleTable.h"
 #include "engine/impl/TrackTimeline.h"
 
-using namespace brevio::engine;
+namespace brevio::engine {
 
 namespace {
 
@@ -212,3 +212,5 @@ const std::filesystem::path& CVarnoMovFile::GetPath() const {
 const MovieSamples& CVarnoMovFile::GetSamples() const {
     return impl_->samples;
 }
+
+}  // namespace brevio::engine

@@ -7,6 +7,8 @@
 #include "EngineTypes.h"
 #include "FileLocator.h"
 
+namespace brevio::engine {
+
 class CVarnoMovie;
 
 class CVarnoMovFile {
@@ -30,7 +32,7 @@ public:
     const CVarnoMovie* GetVarnoMovie() const;
     const std::filesystem::path& GetPath() const;
     // Every sample of every track, resolved to the files that hold them.
-    const brevio::engine::MovieSamples& GetSamples() const;
+    const MovieSamples& GetSamples() const;
 
     struct Impl;
     const Impl& GetImpl() const { return *impl_; }
@@ -38,3 +40,5 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace brevio::engine

@@ -3,7 +3,7 @@
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/Utf8.h"
 
-using namespace brevio::engine;
+namespace brevio::engine {
 
 bool CVarnoMovie::HasChapter() const {
     return file_.GetImpl().chapterTrack >= 0;
@@ -35,8 +35,6 @@ int64_t CVarnoMovie::GetDuration() const {
 const MovieSamples& CVarnoMovie::GetSamples() const {
     return file_.GetSamples();
 }
-
-namespace brevio::engine {
 
 std::string DecodeChapterTitle(const std::vector<uint8_t>& sample) {
     if (sample.size() < 2) return {};

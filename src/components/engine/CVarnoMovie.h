@@ -6,6 +6,8 @@
 
 #include "EngineTypes.h"
 
+namespace brevio::engine {
+
 class CVarnoMovFile;
 
 class CVarnoMovie {
@@ -19,8 +21,10 @@ public:
     std::vector<std::string> GetChapterTitles() const;
     int32_t GetTimeScale() const;
     int64_t GetDuration() const;  // movie time scale
-    const brevio::engine::MovieSamples& GetSamples() const;
+    const MovieSamples& GetSamples() const;
 
 private:
     const CVarnoMovFile& file_;
 };
+
+}  // namespace brevio::engine

@@ -7,6 +7,8 @@
 
 #include "SampleList.h"
 
+namespace brevio::engine {
+
 // Result of a write: 0 is success, every other value a failure.
 enum ERROR_CREATEMOVFILE : int32_t {
     CREATEMOVFILE_OK = 0,
@@ -38,8 +40,6 @@ enum EBrevioMovFileEditorProgressCallbackResult : int32_t {
 
 using BrevioMovFileEditorProgressCallback = EBrevioMovFileEditorProgressCallbackResult (*)(
     EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user);
-
-namespace brevio::engine {
 
 // Four-character code, packed big-endian ('avc1' == 0x61766331).
 constexpr uint32_t FourCC(const char (&s)[5]) {

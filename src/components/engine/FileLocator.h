@@ -1,6 +1,8 @@
 #pragma once
 #include <filesystem>
 
+namespace brevio::engine {
+
 // Holds the path of a movie file for the engine's constructors and writers.
 class FileLocator {
 public:
@@ -13,3 +15,5 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+}  // namespace brevio::engine

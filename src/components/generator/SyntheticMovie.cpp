@@ -10,6 +10,8 @@
 
 namespace brevio::generator {
 
+using namespace brevio::engine;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,7 +11,8 @@
 
 namespace brevio::media {
 
-using brevio::engine::TrackKind;
+using namespace brevio::engine;
+
 
 MediaFile::~MediaFile() {
     for (int fd : fds_) {

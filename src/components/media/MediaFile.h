@@ -10,7 +10,9 @@
 
 #include "engine/EngineTypes.h"
 
+namespace brevio::engine {
 class CVarnoMovFile;
+}
 
 namespace brevio::media {
 
@@ -56,7 +58,7 @@ public:
 
 private:
     MediaFile() = default;
-    std::unique_ptr<CVarnoMovFile> movie_;
+    std::unique_ptr<engine::CVarnoMovFile> movie_;
     const brevio::engine::MovieSamples* samples_ = nullptr;
     std::vector<int> fds_;
     int64_t durationTicks_ = 0;

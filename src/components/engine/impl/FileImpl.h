@@ -9,16 +9,18 @@
 #include "engine/impl/FileHandle.h"
 #include "engine/impl/MovieModel.h"
 
+namespace brevio::engine {
+
 struct CVarnoMovFile::Impl {
     std::filesystem::path path;
     Purpose purpose = Purpose::Editing;
     bool valid = false;
     bool outOfMemory = false;
     std::string error;
-    brevio::engine::MovieModel model;
-    brevio::engine::MovieSamples samples;
+    MovieModel model;
+    MovieSamples samples;
     // Open handles of samples.files, same order (the file itself first).
-    std::vector<brevio::engine::FileHandle> handles;
+    std::vector<FileHandle> handles;
     std::unique_ptr<CVarnoMovie> movie;
 
     // Index into model.tracks / samples.tracks of the chapter track; -1 without one.
@@ -28,11 +30,9 @@ struct CVarnoMovFile::Impl {
 
     void Open(const std::filesystem::path& p, Purpose purpose);
     // Reads the bytes of one sample (small samples only: chapter titles).
-    brevio::engine::Result<std::vector<uint8_t>> ReadSample(
-        const brevio::engine::SampleRef& s) const;
+    Result<std::vector<uint8_t>> ReadSample(const SampleRef& s) const;
 };
 
-namespace brevio::engine {
 // Chapter title of one text sample: a 16-bit length and the text (UTF-8, or UTF-16 with a BOM).
 std::string DecodeChapterTitle(const std::vector<uint8_t>& sample);
 }  // namespace brevio::engine

@@ -6,15 +6,19 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/impl/BrevioUnits.h"
 
+namespace brevio::engine {
+
 struct CBrevioMovie::Impl {
     const CVarnoMovFile* file = nullptr;
     bool valid = false;
     bool outOfMemory = false;
     std::string error;
-    brevio::engine::UnitStructure structure;
+    UnitStructure structure;
     std::vector<unsigned> state;               // ascending original indexes that remain
     std::vector<CBrevioShootingUnit> current;  // units of the state, with current starts
     int32_t totalDuration = 0;
 
     void Rebuild();
 };
+
+}  // namespace brevio::engine

@@ -82,7 +82,7 @@ ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateNewMovFile(const FileLocator& de
 }
 
 void CBrevioMovFileEditor::RemovePartialFiles() noexcept {
-    RemovePartialFiles();
+    engine::RemovePartialFiles();
 }
 
 }  // namespace brevio::engine

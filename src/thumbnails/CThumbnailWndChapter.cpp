@@ -130,12 +130,11 @@ bool CThumbnailWndChapter::SelectScene(int p, bool scroll) {
         return true;
     }
     std::vector<unsigned> state;
-    if (FAILED(document_.ReadEditingState(state)) || static_cast<size_t>(p) >= state.size()) {
-        return false;
-    }
-    cache_.Select(static_cast<int>(state[static_cast<size_t>(run.start)]));
-    ScrollToScenes(false, scroll ? p : -1);
-    selectionStart_ = p;
+    const size_t a = static_cast<size_t>(run.start);
+    if (FAILED(document_.ReadEditingState(state)) || a >= state.size()) return false;
+    cache_.Select(static_cast<int>(state[a]));
+    ScrollToScenes(false, scroll ? run.start : -1);
+    selectionStart_ = run.start;
     hasSelection_ = true;
     return true;
 }

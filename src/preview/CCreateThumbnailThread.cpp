@@ -75,8 +75,9 @@ uint32_t CCreateThumbnailThread::Run() {
             return MakeThumbnail(maker, index, position);
         };
         hooks.invalidate = [this] { Post(WM_THUMBNAILS_CHANGED); };
-        if (!failed)
+        if (!failed) {
             failed = FAILED(MakeThumbnailsInOrder(static_cast<uint32_t>(job_.count), hooks));
+        }
         if (failed) {
             Post(WM_THUMBNAIL_FAILED);
         } else if (!stopped && job_.count > 0 && !job_.chapters) {

@@ -9,6 +9,7 @@
 #include "module/ModuleHelpers.h"
 #include "resources/StringIds.h"
 #include "save/CSaveProgressDlg.h"
+#include "thumbnails/StripRules.h"
 
 namespace brevio {
 
@@ -186,12 +187,9 @@ HRESULT CThumbnailWnd::InitThumbnailCache(int n) {
 HRESULT CThumbnailWnd::ComputeWindow(int64_t unitStart, int64_t unitDuration, int64_t total,
                                      int64_t* first, int64_t* last) const {
     if (first == nullptr || last == nullptr) return E_POINTER;
-    *first = std::max<int64_t>(unitStart - kUnitsBefore * unitDuration, 0);
-    *last = *first + kCacheLength * unitDuration;
-    if (*last > total) {
-        *last = total;
-        *first = std::max<int64_t>(total - kCacheLength * unitDuration, 0);
-    }
+    const TickSpan span = StripWindow(unitStart, unitDuration, total, kUnitsBefore, kCacheLength);
+    *first = span.first;
+    *last = span.last;
     return S_OK;
 }
 
@@ -268,30 +266,23 @@ HRESULT CThumbnailWnd::StartStripWorker() {
 }
 
 bool CThumbnailWnd::SelectScene(int p, bool scroll) {
-    const int64_t c = GetSceneCount();
+    const int c = GetSceneCount();
     if (p >= c) return false;
     cache_.ClearSelection();
-    if (c <= 4) {
+    const SceneRun run = SelectedRun(
+        p, c, selectionLength_, hasSelection_ ? std::optional<int>(selectionStart_) : std::nullopt,
+        kFewestToSelect);
+    if (run.empty()) {
         hasSelection_ = false;
         return true;
     }
-    // Signed 64-bit throughout: a run longer than the strip must not wrap around.
-    const int64_t length = selectionLength_;
-    int64_t q = p;
-    if (hasSelection_ && q >= int64_t{selectionStart_} + length / 2) q = q - length + 1;
-    int64_t start = std::max<int64_t>(q, 0);
-    int64_t end = start + length;
-    if (start + length >= c) {
-        start = std::max<int64_t>(c - length, 0);
-        end = c;
-    }
-    for (int64_t j = start; j < end; ++j) cache_.Select(static_cast<int>(j));
+    for (int j = run.start; j < run.end; ++j) cache_.Select(j);
     if (scroll) {
-        ScrollToScenes(false, static_cast<int>(start));
+        ScrollToScenes(false, run.start);
     } else if (IsWindow()) {
         InvalidateClient();
     }
-    selectionStart_ = static_cast<int>(start);
+    selectionStart_ = run.start;
     hasSelection_ = true;
     return true;
 }
@@ -419,30 +410,16 @@ HRESULT CThumbnailWnd::UndoEdit() {
     std::vector<unsigned> after;
     hr = document_.ReadEditingState(after);
     if (FAILED(hr)) return FailEdit(hr);
-    if (after.size() <= before.size()) return rc;
-
-    // The restored run: where the two states first differ, and how far until they agree again.
-    size_t k = 0;
-    while (k < before.size() && after[k] == before[k]) ++k;
-    size_t restored = 0;
-    if (k < before.size()) {
-        restored = kDefaultSelectionLength;
-        for (size_t m = k + 1; m < after.size(); ++m) {
-            if (after[m] == before[k]) {
-                restored = m - k;
-                break;
-            }
-        }
-    } else {
-        restored = after.size() - before.size();
-    }
+    const std::optional<RestoredScenes> restored =
+        FindRestoredScenes(before, after, kDefaultSelectionLength);
+    if (!restored) return rc;
 
     hr = FollowEdit(std::move(mark));
     if (FAILED(hr)) return hr;
     int64_t t = 0;
-    hr = document_.GetUnitStartTime(static_cast<unsigned>(k), &t);
+    hr = document_.GetUnitStartTime(static_cast<unsigned>(restored->first), &t);
     if (FAILED(hr)) return FailEdit(hr);
-    selectionLength_ = static_cast<unsigned>(restored);
+    selectionLength_ = static_cast<unsigned>(restored->count);
     hr = ShowScenesAt(t);
     hasSelection_ = true;
     return FAILED(hr) ? FailEdit(hr) : hr;
@@ -459,17 +436,14 @@ HRESULT CThumbnailWnd::RedoEdit() {
     std::vector<unsigned> after;
     hr = document_.ReadEditingState(after);
     if (FAILED(hr)) return FailEdit(hr);
-    if (before.empty() || after.size() >= before.size()) return rc;
-
-    // The scene after the removed run: where the states first differ, else the last scene.
-    size_t k = 0;
-    while (k < after.size() && after[k] == before[k]) ++k;
-    if (k == after.size() && k > 0) k = after.size() - 1;  // an empty state leaves k at 0
+    // The scene after the removed run, else the last scene.
+    const std::optional<size_t> k = FindSceneAfterRemoved(before, after);
+    if (!k) return rc;
 
     hr = FollowEdit(std::move(mark));
     if (FAILED(hr)) return hr;
     int64_t t = 0;
-    hr = document_.GetUnitStartTime(static_cast<unsigned>(k), &t);
+    hr = document_.GetUnitStartTime(static_cast<unsigned>(*k), &t);
     if (FAILED(hr)) return FailEdit(hr);
     hr = ShowScenesAt(t);
     hasSelection_ = true;

@@ -41,6 +41,7 @@ public:
     static constexpr int kCacheLength = 16;   // thumbnails of one strip
     static constexpr int kUnitsBefore = 4;    // the strip starts this many units before
     static constexpr unsigned kDefaultSelectionLength = 8;
+    static constexpr int kFewestToSelect = 4;  // a strip of this many scenes or fewer selects none
     static constexpr QRgb kBackground = 0xFFFFFFFF;       // RGB(255, 255, 255)
     static constexpr QRgb kSelectionFill = 0xFFB9D4FF;    // RGB(185, 212, 255)
     static constexpr QRgb kSelectionBorder = 0xFF3168C6;  // RGB(49, 104, 198)

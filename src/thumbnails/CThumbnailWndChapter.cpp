@@ -7,20 +7,24 @@
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
-#include "preview/CThumbnailMaker.h"
 #include "resources/StringIds.h"
-#include "thumbnails/ChapterScan.h"
+#include "thumbnails/StripRules.h"
 
 namespace brevio {
 
-namespace {}  // namespace
+namespace {
+
+// A movie reduced to one chapter has nothing to select.
+constexpr int kFewestChaptersToSelect = 1;
+
+}  // namespace
 
 CThumbnailWndChapter::CThumbnailWndChapter(QWidget* parent) : CThumbnailWnd(parent) {
     selectionLength_ = 1;
 }
 
 CThumbnailWndChapter::~CThumbnailWndChapter() {
-    // Run uses this object's members: the thread ends before they go.
+    // The worker's hooks use this object's members: the thread ends before they go.
     StopWorker();
 }
 
@@ -120,17 +124,18 @@ bool CThumbnailWndChapter::SelectScene(int p, bool scroll) {
     const int c = GetSceneCount();
     if (p >= c || p < 0) return false;
     cache_.ClearSelection();
-    if (c <= 1) {
-        hasSelection_ = false;  // a movie reduced to one chapter has nothing to select
+    // One chapter at a time: the strip's run rule with a run of one.
+    const SceneRun run = SelectedRun(p, c, 1, std::nullopt, kFewestChaptersToSelect);
+    if (run.empty()) {
+        hasSelection_ = false;
         return true;
     }
     std::vector<unsigned> state;
-    if (FAILED(document_.ReadEditingState(state)) || static_cast<size_t>(p) >= state.size()) {
-        return false;
-    }
-    cache_.Select(static_cast<int>(state[static_cast<size_t>(p)]));
-    ScrollToScenes(false, scroll ? p : -1);
-    selectionStart_ = p;
+    const size_t a = static_cast<size_t>(run.start);
+    if (FAILED(document_.ReadEditingState(state)) || a >= state.size()) return false;
+    cache_.Select(static_cast<int>(state[a]));
+    ScrollToScenes(false, scroll ? run.start : -1);
+    selectionStart_ = run.start;
     hasSelection_ = true;
     return true;
 }
@@ -203,15 +208,6 @@ bool CThumbnailWndChapter::ProcessWindowMessage(uint32_t message, uintptr_t wPar
             OnTimer(kPriorityTimerId);
             result = 0;
             return true;
-        case WM_THUMBNAIL_FAILED:
-            // Only the failure of the run now making the strip empties it.
-            if (wParam == workerRun_) ResetStrip();
-            result = 0;
-            return true;
-        case WM_THUMBNAILS_CHANGED:
-            InvalidateClient();
-            result = 0;
-            return true;
         default:
             break;
     }
@@ -253,7 +249,7 @@ LRESULT CThumbnailWndChapter::OnLButtonDblClk(int x, int y) {
 
 void CThumbnailWndChapter::OnTimer(uint32_t id) {
     if (id != kPriorityTimerId) return;
-    if (workerActive_.load() == 0) {
+    if (!IsWorkerActive()) {
         KillTimer(kPriorityTimerId);
         return;
     }
@@ -265,7 +261,7 @@ void CThumbnailWndChapter::OnTimer(uint32_t id) {
     std::vector<unsigned> state;
     const size_t position = static_cast<size_t>(a > 0 ? a - 1 : 0);
     if (FAILED(document_.ReadEditingState(state)) || position >= state.size()) return;
-    priorityStart_.store(state[position]);
+    SetPriorityStart(state[position]);
 }
 
 void CThumbnailWndChapter::DoPaint(QPainter& dc) {
@@ -303,56 +299,22 @@ void CThumbnailWndChapter::StartWorker() {
     StopWorker();  // at most one run at a time
     workerPending_ = !IsWindow();
     if (workerPending_) return;
-    workerMoviePath_ = moviePath_;
-    workerCount_ = std::min(cache_.GetCount(), totalUnits_);
-    workerView_ = Handle();
-    ++workerRun_;
-    // Set here, before the thread exists, so that nothing reads the last run's values.
-    runFlag_.store(1);
-    workerActive_.store(1);
-    if (!Start()) workerActive_.store(0);
+    Job job;
+    job.moviePath = moviePath_;
+    job.count = std::min(cache_.GetCount(), totalUnits_);
+    job.chapters = true;
+    job.view = Handle();
+    CCreateThumbnailThread::StartWorker(std::move(job));
     SetTimer(kPriorityTimerId, kPriorityTimerMs);
 }
 
-uint32_t CThumbnailWndChapter::Run() {
-    bool failed = false;
-    if (runFlag_.load() >= 1) {  // a stop asked before the thread got going skips the opening
-        CThumbnailMaker maker;
-        // A movie the frame source cannot open leaves the thumbnails blank, without a message.
-        if (SUCCEEDED(maker.Open(workerMoviePath_))) {
-            // Start times come from a document of our own: the user's edits never disturb it.
-            CBRVWrapper document;
-            failed = document.Open(workerMoviePath_) != 0 ||
-                     FAILED(MakeChapterThumbnails(document, maker));
-        }
-    }
-    if (failed) workerView_.PostMessage(WM_THUMBNAIL_FAILED, workerRun_, 0);
-    workerActive_.store(0);
-    return 0;
+bool CThumbnailWndChapter::NeedsThumbnail(int u) const {
+    return made_[u].load() == 0;
 }
 
-HRESULT CThumbnailWndChapter::MakeChapterThumbnails(const CBRVWrapper& document,
-                                                    CThumbnailMaker& maker) {
-    const uintptr_t run = workerRun_;
-    ChapterScanHooks hooks;
-    hooks.keepRunning = [this] { return runFlag_.load() >= 1; };
-    hooks.priorityStart = [this] { return priorityStart_.load(); };
-    hooks.make = [&](uint32_t u) -> HRESULT {
-        if (made_[u].load() != 0) return S_OK;  // made by an earlier run of this opening
-        int64_t start = 0;
-        HRESULT hr = document.GetUnitStartTime(u, &start);
-        if (FAILED(hr)) return hr;
-        // Rendered aside and swapped in under the item's lock: painting never sees it half-made.
-        QImage image;
-        hr = maker.RenderThumbnail(start, &image);
-        if (FAILED(hr)) return hr;
-        if (!cache_.SwapImage(static_cast<int>(u), image)) return E_FAIL;
-        made_[u].store(1);
-        rendered_.fetch_add(1);
-        return S_OK;
-    };
-    hooks.invalidate = [this, run] { workerView_.PostMessage(WM_THUMBNAILS_CHANGED, run, 0); };
-    return MakeChapterThumbnailsInOrder(static_cast<uint32_t>(workerCount_), hooks);
+void CThumbnailWndChapter::ThumbnailMade(int u) {
+    made_[u].store(1);
+    rendered_.fetch_add(1);
 }
 
 }  // namespace brevio

@@ -9,8 +9,9 @@
 // own edit document on the source movie and makes the chapters on screen first: every 200 ms the
 // priority timer (4011) hands it the unit at the left edge of the visible area.
 //
-// Threads: UI thread for everything except Run and what it calls (worker thread). The two share
-// the atomics below and the images of the cache (swapped under each item's lock, so the UI thread
+// Threads: UI thread for everything except the worker hooks (NeedsThumbnail, StoreThumbnail,
+// ThumbnailMade, on the worker thread of the CCreateThumbnailThread base). The two share the
+// `made_` flags and the images of the cache (swapped under each item's lock, so the UI thread
 // never draws a half-written thumbnail and never waits for one being made); the worker tells the
 // view by posted messages only.
 #include <QString>
@@ -20,10 +21,7 @@
 #include <vector>
 
 #include "platform/HResult.h"
-#include "platform/WindowHandle.h"
 #include "thumbnails/CThumbnailWnd.h"
-
-class CThumbnailMaker;
 
 namespace brevio {
 
@@ -67,8 +65,6 @@ public:
 
     // --- State, for tests ---
     int GetTotalUnits() const { return totalUnits_; }
-    bool IsWorkerActive() const { return workerActive_.load() >= 1; }
-    uint32_t GetPriorityStart() const { return priorityStart_.load(); }
     // Whether the worker has made the thumbnail of unit u since the strip was last emptied.
     bool IsThumbnailMade(int u) const;
     // Thumbnails made by worker runs since the view was created (each made once per opening).
@@ -83,9 +79,9 @@ protected:
     bool ProcessWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
                               LRESULT& result) override;
 
-    // The chapter worker: its own edit document on the source movie, then the priority loop.
-    uint32_t Run() override;
-    HRESULT MakeChapterThumbnails(const CBRVWrapper& document, CThumbnailMaker& maker);
+    // Worker thread: a thumbnail made by an earlier run of this opening is not made again.
+    bool NeedsThumbnail(int u) const override;
+    void ThumbnailMade(int u) override;
 
 private:
     // Moves the preview to the start of the chapter under a client point and selects it; false
@@ -95,14 +91,6 @@ private:
 
     IBRVPreviewContainer* preview_ = nullptr;
     int totalUnits_ = 0;
-    std::atomic<int32_t> workerActive_{0};
-    std::atomic<uint32_t> priorityStart_{0};
-
-    // What the running worker uses, set on the UI thread before it starts.
-    QString workerMoviePath_;
-    int workerCount_ = 0;
-    uint32_t workerRun_ = 0;
-    WindowHandle workerView_;
     // A start asked for before the window existed: the worker starts when it is created.
     bool workerPending_ = false;
     // Per unit: 1 once its thumbnail is in the cache; cleared when the strip is emptied.

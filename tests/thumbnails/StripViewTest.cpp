@@ -11,97 +11,6 @@
 namespace brevio::test {
 namespace {
 
-// --- The window of units around a position, without a movie ---
-
-TEST(StripWindow, SixteenUnitsFromFourBeforeClampedToTheMovie) {
-    CThumbnailWnd view;
-    const int64_t d = 1000;
-    struct Case {
-        int64_t unitStart, total, first, last;
-    } cases[] = {
-        {100 * d, 200 * d, 96 * d, 112 * d},         // unit 100 of 200
-        {199 * d, 200 * d, 184 * d, 200 * d},        // the last unit
-        {2 * d, 10 * d + d / 2, 0, 10 * d + d / 2},  // 10.5 units: all of it
-        {0, 200 * d, 0, 16 * d},                     // the first unit
-    };
-    for (const Case& c : cases) {
-        int64_t first = -1, last = -1;
-        ASSERT_EQ(view.ComputeWindow(c.unitStart, d, c.total, &first, &last), S_OK);
-        EXPECT_EQ(first, c.first) << c.unitStart;
-        EXPECT_EQ(last, c.last) << c.unitStart;
-    }
-    int64_t out = 0;
-    EXPECT_EQ(view.ComputeWindow(0, d, d, nullptr, &out), E_POINTER);
-}
-
-// --- The run selected by a click (no window needed) ---
-
-struct SelectCase {
-    int scenes;
-    unsigned length;
-    int selectedBefore;  // strip position clicked first to make a selection, -1 none
-    int click;
-    int first, last;  // the run selected afterwards, -1 none
-};
-
-std::vector<int> Selected(const CThumbnailWnd& view) {
-    std::vector<int> positions;
-    for (int i = 0; i < 16; ++i) {
-        if (view.IsSceneSelected(i)) positions.push_back(i);
-    }
-    return positions;
-}
-
-TEST(StripSelection, HalfRunRuleAndClamping) {
-    const SelectCase cases[] = {
-        {16, 8, -1, 3, 3, 10},
-        {16, 8, 3, 7, 0, 7},
-        {16, 8, 3, 6, 6, 13},
-        {16, 8, 3, 12, 5, 12},
-        {16, 8, 3, 15, 8, 15},
-        {16, 8, -1, 10, 8, 15},
-        // A run longer than the strip selects the whole strip (no unsigned wrap).
-        {6, 8, -1, 2, 0, 5},
-        {6, 8, 0, 5, 0, 5},
-        // The right half of a run at the start: the new run would begin before 0.
-        {16, 8, 0, 4, 0, 7},
-        // Four scenes or fewer: nothing can be selected.
-        {4, 8, -1, 1, -1, -1},
-    };
-    for (const SelectCase& c : cases) {
-        CThumbnailWnd view;  // a strip of c.scenes thumbnails, no window
-        ASSERT_EQ(view.InitThumbnailCache(c.scenes), S_OK);
-        view.SetSelectionLength(c.length);
-        if (c.selectedBefore >= 0) {
-            ASSERT_TRUE(view.SelectScene(c.selectedBefore, false));
-        }
-        EXPECT_TRUE(view.SelectScene(c.click, false));
-        std::vector<int> expected;
-        for (int i = c.first; c.first >= 0 && i <= c.last; ++i) expected.push_back(i);
-        EXPECT_EQ(Selected(view), expected)
-            << c.scenes << " scenes, run " << c.selectedBefore << ", click " << c.click;
-    }
-    CThumbnailWnd view;
-    ASSERT_EQ(view.InitThumbnailCache(16), S_OK);
-    EXPECT_FALSE(view.SelectScene(16, false));
-}
-
-TEST(StripSelection, LengthChangeKeepsTheStart) {
-    CThumbnailWnd view;
-    ASSERT_EQ(view.InitThumbnailCache(16), S_OK);
-    view.SetSelectionLength(8);
-    view.SelectScene(3, false);
-    view.SetSelectionLength(4);
-    EXPECT_EQ(Selected(view), (std::vector<int>{3, 4, 5, 6}));
-    view.SelectScene(12, false);  // right half of 3..6: 12 becomes the last of the run
-    EXPECT_EQ(Selected(view), (std::vector<int>{9, 10, 11, 12}));
-    view.SelectScene(12, false);
-    view.SelectScene(15, false);
-    EXPECT_EQ(Selected(view), (std::vector<int>{12, 13, 14, 15}));
-    view.SetSelectionLength(8);
-    EXPECT_EQ(Selected(view), (std::vector<int>{8, 9, 10, 11, 12, 13, 14, 15}));
-}
-
 // --- A 200-unit movie in a created view ---
 
 class StripView : public ::testing::Test {
@@ -192,6 +101,12 @@ TEST_F(StripView, ClicksSelectInTheHitBandOnlyAndNotWhileBusy) {
     EXPECT_EQ(Units(), Range(5, 12));
     Click(2 * 68 + 20, 8);
     EXPECT_EQ(Units(), Range(2, 9));
+    // A length chosen in the pane's list keeps the run's start, or pulls it back to fit.
+    view.SetSelectionLength(4);
+    EXPECT_EQ(Units(), Range(2, 5));
+    Click(15 * 68 + 20, 30);
+    view.SetSelectionLength(8);
+    EXPECT_EQ(Units(), Range(8, 15));
     view.ClearSelection();
     EXPECT_EQ(Units(), std::vector<int>{});
     EXPECT_EQ(view.CutSelection(), S_FALSE);

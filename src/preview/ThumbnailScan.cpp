@@ -1,11 +1,11 @@
-#include "thumbnails/ChapterScan.h"
+#include "ThumbnailScan.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace brevio {
 
-HRESULT MakeChapterThumbnailsInOrder(uint32_t count, const ChapterScanHooks& hooks) {
+HRESULT MakeThumbnailsInOrder(uint32_t count, const ThumbnailScanHooks& hooks) {
     const uint32_t n = count;
     std::vector<int32_t> nextLink(n, -1);
     uint32_t i = 0;       // next candidate

@@ -12,13 +12,13 @@ constexpr int64_t kMaxWaitTicks = 200'000;  // 20 ms
 }  // namespace
 
 CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
-                             std::shared_ptr<PlaybackClock> clock, QObject* receiver,
+                             std::shared_ptr<PlaybackClock> clock, Poster poster,
                              WorkerCallbacks callbacks, QSize pictureSize)
     : decoder_(std::move(decoder)),
       durationTicks_(durationTicks),
       pictureSize_(pictureSize),
       clock_(std::move(clock)),
-      receiver_(receiver),
+      poster_(std::move(poster)),
       callbacks_(std::move(callbacks)) {
     Start();
 }
@@ -61,24 +61,15 @@ QImage CPlayerWorker::Render(const AVFrame* frame) {
 void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek) {
     auto cb = callbacks_.picture;
     if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_,
-        [cb, serial, picture, frameStart, seek] { cb(serial, picture, frameStart, seek); },
-        Qt::QueuedConnection);
+    poster_([cb, serial, picture, frameStart, seek] { cb(serial, picture, frameStart, seek); });
 }
 
 void CPlayerWorker::PostEnded(uint32_t serial) {
-    auto cb = callbacks_.ended;
-    if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_, [cb, serial] { cb(serial); }, Qt::QueuedConnection);
+    if (auto cb = callbacks_.ended) poster_([cb, serial] { cb(serial); });
 }
 
 void CPlayerWorker::PostFailed(uint32_t serial) {
-    auto cb = callbacks_.failed;
-    if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_, [cb, serial] { cb(serial); }, Qt::QueuedConnection);
+    if (auto cb = callbacks_.failed) poster_([cb, serial] { cb(serial); });
 }
 
 bool CPlayerWorker::ShowFrame(const Request& r) {

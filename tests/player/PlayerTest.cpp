@@ -13,6 +13,7 @@
 #include <deque>
 #include <fstream>
 #include <mutex>
+#include <tuple>
 #include <type_traits>
 
 #include "MediaReference.h"
@@ -52,11 +53,12 @@ public:
     std::vector<std::pair<int32_t, int32_t>> notes;
 };
 
-std::filesystem::path Movie(int units, int framesPerUnit, bool bframes = false) {
+std::filesystem::path Movie(int units, int framesPerUnit,
+                            const std::function<void(tm::MovieOptions&)>& more = {}) {
     tm::MovieOptions options;
     options.units = units;
     options.framesPerUnit = framesPerUnit;
-    options.bframes = bframes;
+    if (more) more(options);
     return tm::MakeMovie(options);
 }
 
@@ -114,6 +116,13 @@ protected:
     void Open(const std::filesystem::path& movie) {
         ASSERT_EQ(player_->Open(QString::fromStdString(movie.string())), S_OK);
         ASSERT_TRUE(Wait([&] { return !player_->IsSeekPending(); }));
+    }
+    int64_t Duration() {  // of the loaded movie
+        std::unique_ptr<brevio::IBRLMovie> movie;
+        int64_t duration = -1;
+        EXPECT_EQ(player_->GetMovie(&movie), S_OK);
+        EXPECT_TRUE(movie && movie->GetDuration(&duration) == S_OK);
+        return duration;
     }
     int64_t Position() {
         int64_t p = -1;
@@ -202,10 +211,7 @@ TEST(PlayerComponent, SeekBarIsTheOnlyWideLowControl) {
 
 TEST_F(PlayerTest, StatesForPlayPauseStopAndTheEnd) {
     Open(Movie(2, 15));  // 30 frames: 1.001 s
-    std::unique_ptr<brevio::IBRLMovie> movie;
-    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
-    int64_t duration = 0;
-    ASSERT_EQ(movie->GetDuration(&duration), S_OK);
+    const int64_t duration = Duration();
     EXPECT_NEAR(duration, 10'010'000, 10'000);
 
     ASSERT_EQ(player_->Play(), S_OK);
@@ -269,16 +275,12 @@ TEST_F(PlayerTest, PositionRisesWhilePlayingAndStandsStillWhenPaused) {
 class PlayerSeekTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
-    const auto movie = Movie(3, 30, GetParam());
+    const auto movie = Movie(3, 30, [this](auto& o) { o.bframes = GetParam(); });
     Open(movie);
     const int64_t unit = 10'010'000;
     const int64_t duration = 3 * unit;
-    struct Case {
-        int64_t position;
-        int64_t reported;
-        int frame;
-    };
-    const Case cases[] = {
+    const std::tuple<int64_t, int64_t, int> cases[] = {
+        // seek to, reported position, frame
         {unit + 4 * kFrameTicks + 5000, unit + 4 * kFrameTicks + 5000, 34},
         {2 * unit - 100, 2 * unit - 100, 59},
         {2 * unit, 2 * unit, 60},
@@ -288,11 +290,11 @@ TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
         {duration, duration - 1, 89},
         {duration - 1, duration - 1, 89},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.position);
-        Seek(c.position);
-        EXPECT_EQ(Position(), c.reported);
-        EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, c.frame)), 40.0);
+    for (const auto& [position, reported, frame] : cases) {
+        SCOPED_TRACE(position);
+        Seek(position);
+        EXPECT_EQ(Position(), reported);
+        EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, frame)), 40.0);
     }
     // The comparison tells neighbouring frames apart.
     Seek(unit + 4 * kFrameTicks + 5000);
@@ -304,12 +306,7 @@ TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, PlayerSeekTest, ::testing::Bool());
 
 TEST_F(PlayerTest, PlaysMotionJpegWithAacSound) {
-    tm::MovieOptions options;
-    options.units = 2;
-    options.framesPerUnit = 15;
-    options.mjpeg = true;
-    options.audio = tm::Audio::Aac;
-    const auto movie = tm::MakeMovie(options);
+    const auto movie = Movie(2, 15, [](auto& o) { o.mjpeg = true, o.audio = tm::Audio::Aac; });
     Open(movie);
     Seek(20 * kFrameTicks + 1000);
     // Full-range JPEG colours: compared with the tool's own conversion to RGB.
@@ -434,18 +431,12 @@ TEST_F(PlayerTest, PlaysToTheEndWhenTheSoundEndsEarly) {
     command.push_back(shortPcm.string());
     const auto made = tm::RunCommand(command);
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    tm::MovieOptions aac;
-    aac.units = 2;
-    aac.framesPerUnit = 20;
-    aac.audio = tm::Audio::Aac;
-    for (const auto& movie : {shortPcm, tm::MakeMovie(aac)}) {
+    const auto aac = Movie(2, 20, [](auto& o) { o.audio = tm::Audio::Aac; });
+    for (const auto& movie : {shortPcm, aac}) {
         SCOPED_TRACE(movie.string());
         sink_.states.clear();
         Open(movie);
-        std::unique_ptr<brevio::IBRLMovie> loaded;
-        ASSERT_EQ(player_->GetMovie(&loaded), S_OK);
-        int64_t duration = 0;
-        loaded->GetDuration(&duration);
+        const int64_t duration = Duration();
         const int before = sinks.load();
         QElapsedTimer timer;
         timer.start();
@@ -460,13 +451,10 @@ TEST_F(PlayerTest, PlaysToTheEndWhenTheSoundEndsEarly) {
 
 TEST_F(PlayerTest, ADecodeFailureWhilePlayingPausesBeforeItIsReported) {
     // A movie whose last part was wiped on disk: its frames are zeros.
-    tm::MovieOptions options;
-    options.units = 2;
-    options.framesPerUnit = 45;
-    options.moovFirst = true;
-    options.audio = tm::Audio::None;
     tm::TempDir dir("cutoff");
-    const auto movie = tm::CopyMovie(tm::MakeMovie(options), dir / "cutoff.mov");
+    const auto movie =
+        tm::CopyMovie(Movie(2, 45, [](auto& o) { o.moovFirst = true, o.audio = tm::Audio::None; }),
+                      dir / "cutoff.mov");
     {
         const auto size = std::filesystem::file_size(movie);
         std::fstream file(movie, std::ios::in | std::ios::out | std::ios::binary);
@@ -522,11 +510,7 @@ TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
         ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(reference), &brevio), CREATEMOVFILE_OK);
     }
     Open(reference);
-    std::unique_ptr<brevio::IBRLMovie> movie;
-    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
-    int64_t duration = 0;
-    movie->GetDuration(&duration);
-    EXPECT_NEAR(duration, 20'020'000, 10'000);
+    EXPECT_NEAR(Duration(), 20'020'000, 10'000);
     // The start shows unit 1 of the source, the second unit its unit 3.
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 30)), 40.0);
     Seek(10'010'000 + 2 * kFrameTicks + 100);

@@ -73,18 +73,19 @@ void CBRLPlayer::RefreshControls() {
     const bool loaded = core_.IsLoaded();
     const bool playing = core_.IsPlaying();
     if (playing != refreshTimer_.isActive()) {
+        // While playing, the time and the seek bar follow the clock ten times a second.
         if (playing) {
             refreshTimer_.start();
         } else {
             refreshTimer_.stop();
         }
+        playButton_->setIcon(
+            style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     }
     picture_->SetPicture(core_.Picture());
     playButton_->setEnabled(loaded);
     stopButton_->setEnabled(loaded);
     seekBar_->setEnabled(loaded);
-    playButton_->setIcon(
-        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     const int64_t position = core_.Position();
     const int64_t duration = core_.Duration();
     seekBar_->SetDuration(duration);

@@ -138,7 +138,7 @@ HRESULT CPlayerCore::Open(const QString& path) {
     file_ = std::move(file);
     duration_ = std::max<int64_t>(duration, 0);
     WorkerCallbacks callbacks;
-    callbacks.picture = [this](uint32_t serial, QImage image, int64_t, bool seek) {
+    callbacks.picture = [this](uint32_t serial, QImage image, bool seek) {
         OnPicture(serial, std::move(image), seek);
     };
     callbacks.ended = [this](uint32_t serial) { OnEnded(serial); };

@@ -58,10 +58,9 @@ QImage CPlayerWorker::Render(const AVFrame* frame) {
     return scaler_.Letterbox(frame, pictureSize_);
 }
 
-void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek) {
-    auto cb = callbacks_.picture;
-    if (!cb) return;
-    poster_([cb, serial, picture, frameStart, seek] { cb(serial, picture, frameStart, seek); });
+void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, bool seek) {
+    if (auto cb = callbacks_.picture)
+        poster_([cb, serial, picture, seek] { cb(serial, picture, seek); });
 }
 
 void CPlayerWorker::PostEnded(uint32_t serial) {
@@ -84,7 +83,7 @@ bool CPlayerWorker::ShowFrame(const Request& r) {
         shownPicture_ = Render(frame);
         shownIndex_ = got;
     }
-    PostPicture(r.start.serial, shownPicture_, decoder_->Frame(shownIndex_).startTicks, true);
+    PostPicture(r.start.serial, shownPicture_, true);
     return true;
 }
 
@@ -122,7 +121,7 @@ uint32_t CPlayerWorker::Run() {
                 shownPicture_ = Render(frame);
                 shownIndex_ = got;
             }
-            PostPicture(start.serial, shownPicture_, decoder_->Frame(got).startTicks, false);
+            PostPicture(start.serial, shownPicture_, false);
             nextIndex = std::max(got, index) + 1;
             continue;
         }
@@ -163,7 +162,7 @@ uint32_t CPlayerWorker::Run() {
         }
         shownIndex_ = nextGot;
         shownPicture_ = nextPicture;
-        PostPicture(start.serial, nextPicture, decoder_->Frame(nextGot).startTicks, false);
+        PostPicture(start.serial, nextPicture, false);
         nextPicture = QImage();
         nextReady = false;
         nextIndex = std::max(nextGot, nextIndex) + 1;

@@ -26,7 +26,7 @@ using Poster = std::function<void(std::function<void()>)>;
 // What the worker reports; called on the UI thread.
 struct WorkerCallbacks {
     // A picture to show. seek: it answers a Show request (not a frame of playing).
-    std::function<void(uint32_t serial, QImage picture, int64_t frameStart, bool seek)> picture;
+    std::function<void(uint32_t serial, QImage picture, bool seek)> picture;
     // Playing reached the end of the movie.
     std::function<void(uint32_t serial)> ended;
     // The frame for a request could not be decoded.
@@ -61,7 +61,7 @@ private:
     void WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen);
     QImage Render(const AVFrame* frame);
     bool ShowFrame(const Request& r);
-    void PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek);
+    void PostPicture(uint32_t serial, QImage picture, bool seek);
     void PostEnded(uint32_t serial);
     void PostFailed(uint32_t serial);
 

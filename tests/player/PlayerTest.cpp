@@ -1,5 +1,6 @@
-// The player control on generated movies: play states, positions, frame-exact seeking, the seek
-// bar, unloading and reference movies.
+// The player on generated movies: play states, positions, frame-exact seeking, unloading and
+// reference movies on the core alone, whose answers the test runs as they arrive; the buttons, the
+// seek bar and the picture on the control.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,8 +8,13 @@
 #include <QMouseEvent>
 #include <QToolButton>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <mutex>
+#include <tuple>
+#include <type_traits>
 
 #include "MediaReference.h"
 #include "TestHarness.h"
@@ -18,6 +24,7 @@
 #include "media/FrameScaler.h"
 #include "player/CAudioOutput.h"
 #include "player/CBRLPlayer.h"
+#include "player/CPlayerCore.h"
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
@@ -27,6 +34,7 @@ namespace {
 
 using brevio::CBRLPlayer;
 using brevio::IBRLPlayerEvents;
+using brevio::player::CPlayerCore;
 namespace tm = brevio::testmovies;
 using brevio::test::WaitUntil;
 
@@ -47,26 +55,76 @@ public:
     std::vector<std::pair<int32_t, int32_t>> notes;
 };
 
-std::filesystem::path Movie(int units, int framesPerUnit, bool bframes = false) {
+std::filesystem::path Movie(int units, int framesPerUnit,
+                            const std::function<void(tm::MovieOptions&)>& more = {}) {
     tm::MovieOptions options;
     options.units = units;
     options.framesPerUnit = framesPerUnit;
-    options.bframes = bframes;
+    if (more) more(options);
     return tm::MakeMovie(options);
 }
 
-class PlayerTest : public ::testing::Test {
+// The UI thread's queue of a core under test: its workers post into it from their threads, and
+// the test runs what has arrived while it waits.
+class TaskQueue {
+public:
+    void Post(std::function<void()> task) {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+        posted_.notify_one();
+    }
+    // Runs tasks as they arrive until the condition holds; false when the time ran out first.
+    bool RunUntil(const std::function<bool()>& condition, int timeoutMs) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!condition()) {
+            std::unique_lock lock(mutex_);
+            if (!posted_.wait_until(lock, until, [&] { return !tasks_.empty(); })) return false;
+            const auto task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+        }
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
+};
+
+// The core driven directly (PlayerTest), or the control shown as the user sees it.
+template <class Player>
+class PlayerFixture : public ::testing::Test {
 protected:
+    static constexpr bool kWidget = std::is_same_v<Player, CBRLPlayer>;
+
     void SetUp() override {
-        player_ = std::make_unique<CBRLPlayer>();
-        player_->show();
+        if constexpr (kWidget) {
+            player_ = std::make_unique<CBRLPlayer>();
+            player_->show();
+        } else {
+            player_ = std::make_unique<CPlayerCore>([this](auto task) { tasks_.Post(task); });
+        }
         ASSERT_EQ(player_->Advise(&sink_, &cookie_), S_OK);
     }
-    void TearDown() override { player_.reset(); }
-
+    void TearDown() override {
+        player_.reset();
+        Wait([] { return false; }, 0);  // answers still queued for a core that is gone do nothing
+    }
+    bool Wait(const std::function<bool()>& condition, int timeoutMs = 10000) {
+        return kWidget ? WaitUntil(condition, timeoutMs) : tasks_.RunUntil(condition, timeoutMs);
+    }
     void Open(const std::filesystem::path& movie) {
         ASSERT_EQ(player_->Open(QString::fromStdString(movie.string())), S_OK);
-        ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+        ASSERT_TRUE(Wait([&] { return !player_->IsSeekPending(); }));
+    }
+    int64_t Duration() {  // of the loaded movie
+        std::unique_ptr<brevio::IBRLMovie> movie;
+        int64_t duration = -1;
+        EXPECT_EQ(player_->GetMovie(&movie), S_OK);
+        EXPECT_TRUE(movie && movie->GetDuration(&duration) == S_OK);
+        return duration;
     }
     int64_t Position() {
         int64_t p = -1;
@@ -74,11 +132,11 @@ protected:
         return p;
     }
     bool WaitForStates(size_t count, int timeoutMs = 10000) {
-        return WaitUntil([&] { return sink_.states.size() >= count; }, timeoutMs);
+        return Wait([&] { return sink_.states.size() >= count; }, timeoutMs);
     }
     void Seek(int64_t ticks) {
         ASSERT_EQ(player_->SetPosition(ticks), S_OK);
-        ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
+        ASSERT_TRUE(Wait([&] { return !player_->IsSeekPending(); }));
     }
     // The frame the ffmpeg tool decodes, letter-boxed like the player's picture.
     static QImage Expected(const std::filesystem::path& movie, int frame) {
@@ -96,10 +154,14 @@ protected:
         QApplication::sendEvent(bar, &event);
     }
 
-    std::unique_ptr<CBRLPlayer> player_;
+    TaskQueue tasks_;
+    std::unique_ptr<Player> player_;
     RecordingSink sink_;
     uint32_t cookie_ = 0;
 };
+
+using PlayerTest = PlayerFixture<CPlayerCore>;
+using PlayerWidgetTest = PlayerFixture<CBRLPlayer>;
 
 TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
     brevio::RegisterPlayerComponent();
@@ -128,15 +190,11 @@ TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
     int32_t volume = -1;
     EXPECT_EQ(playback->GetVolume(&volume), S_OK);
     EXPECT_EQ(volume, 10000);
-    playback->SetVolume(-5);
-    playback->GetVolume(&volume);
-    EXPECT_EQ(volume, 0);
-    playback->SetVolume(12345);
-    playback->GetVolume(&volume);
-    EXPECT_EQ(volume, 10000);
-    playback->SetVolume(4000);
-    playback->GetVolume(&volume);
-    EXPECT_EQ(volume, 4000);
+    for (const auto& [set, got] : {std::pair{-5, 0}, {12345, 10000}, {4000, 4000}}) {
+        playback->SetVolume(set);
+        playback->GetVolume(&volume);
+        EXPECT_EQ(volume, got);
+    }
 }
 
 TEST(PlayerComponent, SeekBarIsTheOnlyWideLowControl) {
@@ -155,10 +213,7 @@ TEST(PlayerComponent, SeekBarIsTheOnlyWideLowControl) {
 
 TEST_F(PlayerTest, StatesForPlayPauseStopAndTheEnd) {
     Open(Movie(2, 15));  // 30 frames: 1.001 s
-    std::unique_ptr<brevio::IBRLMovie> movie;
-    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
-    int64_t duration = 0;
-    ASSERT_EQ(movie->GetDuration(&duration), S_OK);
+    const int64_t duration = Duration();
     EXPECT_NEAR(duration, 10'010'000, 10'000);
 
     ASSERT_EQ(player_->Play(), S_OK);
@@ -172,7 +227,7 @@ TEST_F(PlayerTest, StatesForPlayPauseStopAndTheEnd) {
     EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 6, 2, 6}));
     EXPECT_EQ(Position(), duration - 1);
     // The end shows the last frame.
-    ASSERT_TRUE(WaitUntil([&] { return !player_->Picture().isNull(); }));
+    ASSERT_TRUE(Wait([&] { return !player_->Picture().isNull(); }));
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(Movie(2, 15), 29)), 40.0);
     // Playing again starts from the beginning.
     ASSERT_EQ(player_->Play(), S_OK);
@@ -180,7 +235,13 @@ TEST_F(PlayerTest, StatesForPlayPauseStopAndTheEnd) {
 }
 
 TEST_F(PlayerTest, EventsArriveAfterTheCallAndStopAfterUnadvise) {
+    player_->SetNotifications(1);
     Open(Movie(2, 30));
+    Seek(15'000'000);
+    // Notified: the duration in ms on opening, then where the picture of each seek stands.
+    ASSERT_TRUE(Wait([&] { return sink_.notes.size() >= 3; }));
+    EXPECT_EQ(sink_.notes,
+              (std::vector<std::pair<int32_t, int32_t>>{{1, 2002}, {2, 0}, {2, 1500}}));
     sink_.states.clear();
     ASSERT_EQ(player_->Play(), S_OK);
     EXPECT_TRUE(sink_.states.empty());  // posted, not sent from inside the call
@@ -188,7 +249,7 @@ TEST_F(PlayerTest, EventsArriveAfterTheCallAndStopAfterUnadvise) {
     EXPECT_EQ(player_->Unadvise(cookie_), S_OK);
     EXPECT_EQ(player_->Unadvise(cookie_), E_INVALIDARG);
     player_->Pause();
-    QApplication::processEvents();
+    Wait([] { return false; }, 0);
     EXPECT_EQ(sink_.states, (std::vector<int32_t>{2}));
     EXPECT_EQ(player_->Advise(nullptr, &cookie_), E_POINTER);
 }
@@ -197,16 +258,16 @@ TEST_F(PlayerTest, PositionRisesWhilePlayingAndStandsStillWhenPaused) {
     const auto movie = Movie(2, 90);  // 6 s
     Open(movie);
     ASSERT_EQ(player_->Play(), S_OK);
-    WaitUntil([] { return false; }, 150);
+    Wait([] { return false; }, 150);
     const int64_t p1 = Position();
-    WaitUntil([] { return false; }, 300);
+    Wait([] { return false; }, 300);
     const int64_t p2 = Position();
     EXPECT_GT(p2, p1 + kSecond / 10);
     ASSERT_EQ(player_->Pause(), S_OK);
     const int64_t p3 = Position();
     EXPECT_GE(p3, p2);
-    ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
-    WaitUntil([] { return false; }, 300);
+    ASSERT_TRUE(Wait([&] { return !player_->IsSeekPending(); }));
+    Wait([] { return false; }, 300);
     EXPECT_EQ(Position(), p3);
     // The picture stands at the frame of the paused position.
     const int frame = brevio::mediatest::FrameIndexAt(p3);
@@ -216,16 +277,12 @@ TEST_F(PlayerTest, PositionRisesWhilePlayingAndStandsStillWhenPaused) {
 class PlayerSeekTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
-    const auto movie = Movie(3, 30, GetParam());
+    const auto movie = Movie(3, 30, [this](auto& o) { o.bframes = GetParam(); });
     Open(movie);
     const int64_t unit = 10'010'000;
     const int64_t duration = 3 * unit;
-    struct Case {
-        int64_t position;
-        int64_t reported;
-        int frame;
-    };
-    const Case cases[] = {
+    const std::tuple<int64_t, int64_t, int> cases[] = {
+        // seek to, reported position, frame
         {unit + 4 * kFrameTicks + 5000, unit + 4 * kFrameTicks + 5000, 34},
         {2 * unit - 100, 2 * unit - 100, 59},
         {2 * unit, 2 * unit, 60},
@@ -235,11 +292,11 @@ TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
         {duration, duration - 1, 89},
         {duration - 1, duration - 1, 89},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.position);
-        Seek(c.position);
-        EXPECT_EQ(Position(), c.reported);
-        EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, c.frame)), 40.0);
+    for (const auto& [position, reported, frame] : cases) {
+        SCOPED_TRACE(position);
+        Seek(position);
+        EXPECT_EQ(Position(), reported);
+        EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, frame)), 40.0);
     }
     // The comparison tells neighbouring frames apart.
     Seek(unit + 4 * kFrameTicks + 5000);
@@ -251,12 +308,7 @@ TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutBFrames, PlayerSeekTest, ::testing::Bool());
 
 TEST_F(PlayerTest, PlaysMotionJpegWithAacSound) {
-    tm::MovieOptions options;
-    options.units = 2;
-    options.framesPerUnit = 15;
-    options.mjpeg = true;
-    options.audio = tm::Audio::Aac;
-    const auto movie = tm::MakeMovie(options);
+    const auto movie = Movie(2, 15, [](auto& o) { o.mjpeg = true, o.audio = tm::Audio::Aac; });
     Open(movie);
     Seek(20 * kFrameTicks + 1000);
     // Full-range JPEG colours: compared with the tool's own conversion to RGB.
@@ -268,10 +320,10 @@ TEST_F(PlayerTest, PlaysMotionJpegWithAacSound) {
     EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 6}));
 }
 
-TEST_F(PlayerTest, SeekBarPressAndRelease) {
+TEST_F(PlayerWidgetTest, ButtonsSeekBarAndPicture) {
     const auto movie = Movie(2, 90);
     Open(movie);
-    ASSERT_EQ(player_->Play(), S_OK);
+    player_->PlayButton()->click();
     ASSERT_TRUE(WaitForStates(2));
     QWidget* bar = player_->SeekBarWidget();
     MouseOnSeekBar(QEvent::MouseButtonPress, bar->width() / 4);
@@ -285,15 +337,22 @@ TEST_F(PlayerTest, SeekBarPressAndRelease) {
     EXPECT_LT(Position(), 40'000'000);
 
     // While paused the press and the release only seek: 9 would announce a resumption.
-    ASSERT_EQ(player_->Pause(), S_OK);
+    player_->PlayButton()->click();
     MouseOnSeekBar(QEvent::MouseButtonPress, 4);
     MouseOnSeekBar(QEvent::MouseButtonRelease, 4);
     ASSERT_TRUE(WaitForStates(6));
-    ASSERT_TRUE(WaitUntil([&] { return !player_->IsSeekPending(); }, 10000));
-    WaitUntil([] { return false; }, 100);
+    ASSERT_TRUE(Wait([&] { return !player_->IsSeekPending(); }));
+    Wait([] { return false; }, 100);
     EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 9, 2, 4}));
     EXPECT_EQ(Position(), 0);
-    EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(movie, 0)), 40.0);
+    // The picture of the position, painted above the controls.
+    const QImage shot = player_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(320, 240 + CBRLPlayer::kControlBarHeight));
+    EXPECT_GE(brevio::mediatest::Psnr(shot.copy(0, 0, 320, 240), Expected(movie, 0)), 40.0);
+    EXPECT_FALSE(brevio::test::SaveScreenshot(player_.get(), QStringLiteral("player")).isEmpty());
+    player_->StopButton()->click();
+    ASSERT_TRUE(WaitForStates(7));
+    EXPECT_EQ(sink_.states.back(), 6);
 }
 
 // What fake sound outputs were given, written on the sound thread.
@@ -364,50 +423,28 @@ TEST_F(PlayerTest, PlaysToTheEndWhenTheSoundEndsEarly) {
     tm::TempDir dir("shortsound");
     // A 1.5 s picture with 0.4 s of PCM sound, and AAC sound whose last frame is padded.
     const auto shortPcm = dir / "short-pcm.mov";
-    const auto made = tm::RunCommand({"ffmpeg",
-                                      "-v",
-                                      "error",
-                                      "-y",
-                                      "-f",
-                                      "lavfi",
-                                      "-i",
-                                      "testsrc=size=320x240:rate=30",
-                                      "-f",
-                                      "lavfi",
-                                      "-i",
-                                      "sine=frequency=440:sample_rate=48000:duration=0.4",
-                                      "-t",
-                                      "1.5",
-                                      "-map",
-                                      "0:v",
-                                      "-map",
-                                      "1:a",
-                                      "-c:v",
-                                      "libx264",
-                                      "-pix_fmt",
-                                      "yuv420p",
-                                      "-c:a",
-                                      "pcm_s16le",
-                                      shortPcm.string()});
+    std::vector<std::string> command;
+    for (const QString& word :
+         QStringLiteral("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=30 -f lavfi -i "
+                        "sine=frequency=440:sample_rate=48000:duration=0.4 -t 1.5 -map 0:v -map "
+                        "1:a -c:v libx264 -pix_fmt yuv420p -c:a pcm_s16le")
+             .split(' '))
+        command.push_back(word.toStdString());
+    command.push_back(shortPcm.string());
+    const auto made = tm::RunCommand(command);
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    tm::MovieOptions aac;
-    aac.units = 2;
-    aac.framesPerUnit = 20;
-    aac.audio = tm::Audio::Aac;
-    for (const auto& movie : {shortPcm, tm::MakeMovie(aac)}) {
+    const auto aac = Movie(2, 20, [](auto& o) { o.audio = tm::Audio::Aac; });
+    for (const auto& movie : {shortPcm, aac}) {
         SCOPED_TRACE(movie.string());
         sink_.states.clear();
         Open(movie);
-        std::unique_ptr<brevio::IBRLMovie> loaded;
-        ASSERT_EQ(player_->GetMovie(&loaded), S_OK);
-        int64_t duration = 0;
-        loaded->GetDuration(&duration);
+        const int64_t duration = Duration();
         const int before = sinks.load();
         QElapsedTimer timer;
         timer.start();
         ASSERT_EQ(player_->Play(), S_OK);
-        ASSERT_TRUE(WaitUntil([&] { return !sink_.states.empty() && sink_.states.back() == 6; },
-                              duration / 10'000 + 3000));
+        ASSERT_TRUE(Wait([&] { return !sink_.states.empty() && sink_.states.back() == 6; },
+                         duration / 10'000 + 3000));
         EXPECT_LT(timer.elapsed(), duration / 10'000 + 1000);
         EXPECT_EQ(Position(), duration - 1);
         EXPECT_EQ(sinks.load(), before + 1);  // the sound did lead the clock
@@ -416,13 +453,10 @@ TEST_F(PlayerTest, PlaysToTheEndWhenTheSoundEndsEarly) {
 
 TEST_F(PlayerTest, ADecodeFailureWhilePlayingPausesBeforeItIsReported) {
     // A movie whose last part was wiped on disk: its frames are zeros.
-    tm::MovieOptions options;
-    options.units = 2;
-    options.framesPerUnit = 45;
-    options.moovFirst = true;
-    options.audio = tm::Audio::None;
     tm::TempDir dir("cutoff");
-    const auto movie = tm::CopyMovie(tm::MakeMovie(options), dir / "cutoff.mov");
+    const auto movie =
+        tm::CopyMovie(Movie(2, 45, [](auto& o) { o.moovFirst = true, o.audio = tm::Audio::None; }),
+                      dir / "cutoff.mov");
     {
         const auto size = std::filesystem::file_size(movie);
         std::fstream file(movie, std::ios::in | std::ios::out | std::ios::binary);
@@ -437,16 +471,6 @@ TEST_F(PlayerTest, ADecodeFailureWhilePlayingPausesBeforeItIsReported) {
     const int64_t stopped = Position();
     EXPECT_GT(stopped, kSecond / 2);
     EXPECT_LT(stopped, 3 * kSecond);
-}
-
-TEST_F(PlayerTest, ButtonsDriveTheTransport) {
-    Open(Movie(2, 60));
-    player_->PlayButton()->click();
-    ASSERT_TRUE(WaitForStates(2));
-    player_->PlayButton()->click();
-    player_->StopButton()->click();
-    ASSERT_TRUE(WaitForStates(4));
-    EXPECT_EQ(sink_.states, (std::vector<int32_t>{5, 2, 4, 6}));
 }
 
 TEST_F(PlayerTest, OpenEmptyUnloadsAndBadFilesLoadNothing) {
@@ -472,16 +496,6 @@ TEST_F(PlayerTest, OpenEmptyUnloadsAndBadFilesLoadNothing) {
     EXPECT_EQ(player_->GetMovie(&movie), E_FAIL);
 }
 
-TEST_F(PlayerTest, NotificationsCarryDurationAndSeekPosition) {
-    player_->SetNotifications(1);
-    Open(Movie(2, 30));
-    Seek(15'000'000);
-    ASSERT_TRUE(WaitUntil([&] { return sink_.notes.size() >= 3; }));
-    EXPECT_EQ(sink_.notes[0], std::make_pair(1, 2002));  // opened: duration in ms
-    EXPECT_EQ(sink_.notes[1], std::make_pair(2, 0));     // the first picture at 0
-    EXPECT_EQ(sink_.notes[2], std::make_pair(2, 1500));
-}
-
 TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
     std::atomic<int> sinks{0};
     FakeSoundScope sound(&sinks);  // the joined units' sound leads the clock
@@ -498,11 +512,7 @@ TEST_F(PlayerTest, ReferenceMoviePlaysOnlyTheKeptUnits) {
         ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(reference), &brevio), CREATEMOVFILE_OK);
     }
     Open(reference);
-    std::unique_ptr<brevio::IBRLMovie> movie;
-    ASSERT_EQ(player_->GetMovie(&movie), S_OK);
-    int64_t duration = 0;
-    movie->GetDuration(&duration);
-    EXPECT_NEAR(duration, 20'020'000, 10'000);
+    EXPECT_NEAR(Duration(), 20'020'000, 10'000);
     // The start shows unit 1 of the source, the second unit its unit 3.
     EXPECT_GE(brevio::mediatest::Psnr(player_->Picture(), Expected(source, 30)), 40.0);
     Seek(10'010'000 + 2 * kFrameTicks + 100);
@@ -651,7 +661,7 @@ TEST_F(PlayerTest, SoundAndPictureFollowTheEditLists) {
         const int64_t first = c.from * kRate / kSecond;  // the output frame played first
         const auto wanted = static_cast<size_t>(2 * (c.soundFrame - first + kCompared));
         ASSERT_EQ(player_->Play(), S_OK);
-        ASSERT_TRUE(WaitUntil([&] { return record.Size() >= wanted; }, 5000));
+        ASSERT_TRUE(Wait([&] { return record.Size() >= wanted; }, 5000));
         ASSERT_EQ(player_->Pause(), S_OK);
         std::vector<int16_t> heard;
         {
@@ -671,16 +681,6 @@ TEST_F(PlayerTest, SoundAndPictureFollowTheEditLists) {
         EXPECT_TRUE(std::equal(heard.begin() + static_cast<ptrdiff_t>(onset), heard.end(),
                                media.begin() + 2 * c.mediaFrame));
     }
-}
-
-TEST_F(PlayerTest, PaintsThePictureAboveItsControls) {
-    const auto movie = Movie(2, 30);
-    Open(movie);
-    Seek(15'000'000);
-    const QImage shot = player_->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shot.size(), QSize(320, 240 + CBRLPlayer::kControlBarHeight));
-    EXPECT_GE(brevio::mediatest::Psnr(shot.copy(0, 0, 320, 240), Expected(movie, 44)), 40.0);
-    EXPECT_FALSE(brevio::test::SaveScreenshot(player_.get(), QStringLiteral("player")).isEmpty());
 }
 
 }  // namespace

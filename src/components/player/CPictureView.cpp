@@ -9,12 +9,8 @@ CPictureView::CPictureView(QWidget* parent) : QWidget(parent) {
 }
 
 void CPictureView::SetPicture(QImage picture) {
+    if (picture.cacheKey() == picture_.cacheKey()) return;
     picture_ = std::move(picture);
-    update();
-}
-
-void CPictureView::Clear() {
-    picture_ = QImage();
     update();
 }
 

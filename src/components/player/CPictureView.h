@@ -9,8 +9,8 @@ class CPictureView : public QWidget {
     Q_OBJECT
 public:
     explicit CPictureView(QWidget* parent = nullptr);
+    // A null picture paints black.
     void SetPicture(QImage picture);
-    void Clear();
     const QImage& Picture() const { return picture_; }
 
 protected:

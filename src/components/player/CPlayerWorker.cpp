@@ -12,13 +12,13 @@ constexpr int64_t kMaxWaitTicks = 200'000;  // 20 ms
 }  // namespace
 
 CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
-                             std::shared_ptr<PlaybackClock> clock, QObject* receiver,
+                             std::shared_ptr<PlaybackClock> clock, Poster poster,
                              WorkerCallbacks callbacks, QSize pictureSize)
     : decoder_(std::move(decoder)),
       durationTicks_(durationTicks),
       pictureSize_(pictureSize),
       clock_(std::move(clock)),
-      receiver_(receiver),
+      poster_(std::move(poster)),
       callbacks_(std::move(callbacks)) {
     Start();
 }
@@ -58,27 +58,17 @@ QImage CPlayerWorker::Render(const AVFrame* frame) {
     return scaler_.Letterbox(frame, pictureSize_);
 }
 
-void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek) {
-    auto cb = callbacks_.picture;
-    if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_,
-        [cb, serial, picture, frameStart, seek] { cb(serial, picture, frameStart, seek); },
-        Qt::QueuedConnection);
+void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, bool seek) {
+    if (auto cb = callbacks_.picture)
+        poster_([cb, serial, picture, seek] { cb(serial, picture, seek); });
 }
 
 void CPlayerWorker::PostEnded(uint32_t serial) {
-    auto cb = callbacks_.ended;
-    if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_, [cb, serial] { cb(serial); }, Qt::QueuedConnection);
+    if (auto cb = callbacks_.ended) poster_([cb, serial] { cb(serial); });
 }
 
 void CPlayerWorker::PostFailed(uint32_t serial) {
-    auto cb = callbacks_.failed;
-    if (!cb) return;
-    QMetaObject::invokeMethod(
-        receiver_, [cb, serial] { cb(serial); }, Qt::QueuedConnection);
+    if (auto cb = callbacks_.failed) poster_([cb, serial] { cb(serial); });
 }
 
 bool CPlayerWorker::ShowFrame(const Request& r) {
@@ -93,7 +83,7 @@ bool CPlayerWorker::ShowFrame(const Request& r) {
         shownPicture_ = Render(frame);
         shownIndex_ = got;
     }
-    PostPicture(r.start.serial, shownPicture_, decoder_->Frame(shownIndex_).startTicks, true);
+    PostPicture(r.start.serial, shownPicture_, true);
     return true;
 }
 
@@ -131,7 +121,7 @@ uint32_t CPlayerWorker::Run() {
                 shownPicture_ = Render(frame);
                 shownIndex_ = got;
             }
-            PostPicture(start.serial, shownPicture_, decoder_->Frame(got).startTicks, false);
+            PostPicture(start.serial, shownPicture_, false);
             nextIndex = std::max(got, index) + 1;
             continue;
         }
@@ -172,7 +162,7 @@ uint32_t CPlayerWorker::Run() {
         }
         shownIndex_ = nextGot;
         shownPicture_ = nextPicture;
-        PostPicture(start.serial, nextPicture, decoder_->Frame(nextGot).startTicks, false);
+        PostPicture(start.serial, nextPicture, false);
         nextPicture = QImage();
         nextReady = false;
         nextIndex = std::max(nextGot, nextIndex) + 1;

@@ -1,12 +1,12 @@
 #pragma once
 // The video worker of the player: decodes, scales and presents frames on its own thread. The UI
 // thread hands it requests through a one-slot mailbox (the newest request replaces one not yet
-// taken) and a wake counter; the worker answers with queued calls on the receiver object, tagged
-// with the request's serial so that the UI can drop answers to requests it has since replaced.
+// taken) and a wake counter; the worker answers through the poster, which runs the answer on the
+// UI thread, tagged with the request's serial so that the UI can drop answers to requests it has
+// since replaced.
 // Between frames the worker waits until the next one is due or a request comes. The destructor
 // stops and joins the thread.
 #include <QImage>
-#include <QObject>
 #include <QSize>
 #include <atomic>
 #include <functional>
@@ -20,10 +20,13 @@
 
 namespace brevio::player {
 
-// What the worker reports; called on the receiver's (UI) thread.
+// Runs a task later on the UI thread; callable from any thread.
+using Poster = std::function<void(std::function<void()>)>;
+
+// What the worker reports; called on the UI thread.
 struct WorkerCallbacks {
     // A picture to show. seek: it answers a Show request (not a frame of playing).
-    std::function<void(uint32_t serial, QImage picture, int64_t frameStart, bool seek)> picture;
+    std::function<void(uint32_t serial, QImage picture, bool seek)> picture;
     // Playing reached the end of the movie.
     std::function<void(uint32_t serial)> ended;
     // The frame for a request could not be decoded.
@@ -33,8 +36,8 @@ struct WorkerCallbacks {
 class CPlayerWorker : private CThreadBase {
 public:
     CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
-                  std::shared_ptr<PlaybackClock> clock, QObject* receiver,
-                  WorkerCallbacks callbacks, QSize pictureSize);
+                  std::shared_ptr<PlaybackClock> clock, Poster poster, WorkerCallbacks callbacks,
+                  QSize pictureSize);
     ~CPlayerWorker() override;
     CPlayerWorker(const CPlayerWorker&) = delete;
     CPlayerWorker& operator=(const CPlayerWorker&) = delete;
@@ -58,7 +61,7 @@ private:
     void WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen);
     QImage Render(const AVFrame* frame);
     bool ShowFrame(const Request& r);
-    void PostPicture(uint32_t serial, QImage picture, int64_t frameStart, bool seek);
+    void PostPicture(uint32_t serial, QImage picture, bool seek);
     void PostEnded(uint32_t serial);
     void PostFailed(uint32_t serial);
 
@@ -71,7 +74,7 @@ private:
     QImage shownPicture_;
 
     std::shared_ptr<PlaybackClock> clock_;
-    QObject* const receiver_;  // outlives the worker: its owner joins the thread first
+    const Poster poster_;
     WorkerCallbacks callbacks_;
     std::atomic<Request*> mailbox_{nullptr};
     WorkerSignal signal_;

@@ -13,13 +13,17 @@ constexpr int kInset = 4;  // room for the handle at both ends
 CSeekBar::CSeekBar(QWidget* parent) : QWidget(parent) {}
 
 void CSeekBar::SetDuration(int64_t ticks) {
-    duration_ = std::max<int64_t>(ticks, 0);
+    ticks = std::max<int64_t>(ticks, 0);
+    if (ticks == duration_) return;
+    duration_ = ticks;
     update();
 }
 
 void CSeekBar::SetValue(int64_t ticks) {
     if (dragging_) return;  // the user's hand wins while it holds the handle
-    value_ = std::clamp<int64_t>(ticks, 0, duration_);
+    ticks = std::clamp<int64_t>(ticks, 0, duration_);
+    if (ticks == value_) return;
+    value_ = ticks;
     update();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The player control's interfaces. The control is created through the component registry under
 // kPlayerProgId; the object is a QWidget (CBRLPlayer) that implements IBRLPlayer, IBRLPlayback and
-// IBRLEventSource. All calls and all events happen on the UI thread.
+// IBRLEventSource by handing every call to its CPlayerCore, which implements them without a window.
+// All calls and all events happen on the UI thread.
 //
 // Play states sent with event kDispIdPlayStateChange (one argument):
 //   2 playing started; 3 seeking while playing (followed by 2 once the new place shows);

@@ -1,0 +1,371 @@
+#include "CPlayerCore.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "CAudioOutput.h"
+#include "media/MediaFile.h"
+#include "media/VideoDecoder.h"
+
+namespace brevio::player {
+
+namespace {
+
+// One decoding thread: it keeps up with 1080p H.264 at 30 frames per second (bench/media), leaves
+// the other cores to the thumbnail worker and the UI, and keeps FFmpeg from starting threads of
+// its own.
+constexpr int kDecoderThreads = 1;
+
+int32_t Milliseconds(int64_t ticks) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(ticks / 10'000, 0, std::numeric_limits<int32_t>::max()));
+}
+
+class CBRLMovie : public IBRLMovie {
+public:
+    explicit CBRLMovie(int64_t duration) : duration_(duration) {}
+    HRESULT GetDuration(int64_t* ticks) override {
+        if (ticks == nullptr) return E_POINTER;
+        *ticks = duration_;
+        return S_OK;
+    }
+
+private:
+    int64_t duration_;
+};
+
+}  // namespace
+
+CPlayerCore::CPlayerCore(Poster poster)
+    : poster_([poster = std::move(poster),
+               alive = std::weak_ptr<int>(alive_)](std::function<void()> task) {
+          poster([alive, task = std::move(task)] {
+              if (alive.lock()) task();
+          });
+      }),
+      clock_(std::make_shared<PlaybackClock>()) {}
+
+CPlayerCore::~CPlayerCore() {
+    // The workers post through this object's poster and read its clock: join them first.
+    audio_.reset();
+    worker_.reset();
+}
+
+uint32_t CPlayerCore::NextSerial() {
+    if (++serial_ == 0) serial_ = 1;
+    return serial_;
+}
+
+void CPlayerCore::Changed() {
+    if (onChanged) onChanged();
+}
+
+void CPlayerCore::ShowStill(int64_t ticks) {
+    position_ = ticks;
+    pendingSeekSerial_ = NextSerial();
+    worker_->Show(ticks, pendingSeekSerial_);
+}
+
+// ---- events ----
+
+void CPlayerCore::Deliver(int32_t dispId, std::vector<int32_t> arguments) {
+    poster_([this, dispId, arguments = std::move(arguments)] {
+        std::vector<uint32_t> cookies;
+        for (const auto& entry : sinks_) cookies.push_back(entry.first);
+        for (uint32_t cookie : cookies) {
+            auto it = sinks_.find(cookie);  // a sink may unadvise another meanwhile
+            if (it != sinks_.end()) it->second->Invoke(dispId, arguments);
+        }
+    });
+}
+
+void CPlayerCore::SendState(int32_t state) {
+    if (state == lastState_) return;
+    lastState_ = state;
+    Deliver(kDispIdPlayStateChange, {state});
+}
+
+void CPlayerCore::SendNotify(int32_t kind, int32_t value) {
+    if (notifications_) Deliver(kDispIdPlayerNotify, {kind, value});
+}
+
+HRESULT CPlayerCore::Advise(IBRLPlayerEvents* sink, uint32_t* cookie) {
+    if (sink == nullptr || cookie == nullptr) return E_POINTER;
+    *cookie = nextCookie_++;
+    sinks_[*cookie] = sink;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::Unadvise(uint32_t cookie) {
+    return sinks_.erase(cookie) == 1 ? S_OK : E_INVALIDARG;
+}
+
+// ---- loading ----
+
+void CPlayerCore::Unload() {
+    StopAudio();
+    worker_.reset();
+    file_.reset();
+    NextSerial();
+    pendingSeekSerial_ = 0;
+    awaitingResume_ = false;
+    resumeAfterSeekBar_ = false;
+    mode_ = Mode::Empty;
+    duration_ = 0;
+    position_ = 0;
+    picture_ = QImage();
+}
+
+HRESULT CPlayerCore::Open(const QString& path) {
+    const bool wasLoaded = mode_ != Mode::Empty;
+    Unload();
+    if (path.isEmpty()) {
+        if (wasLoaded) SendState(BRLStateUnloaded);
+        Changed();
+        return S_OK;
+    }
+    std::string error;
+    auto file = media::MediaFile::Open(path.toStdString(), &error);
+    std::unique_ptr<media::VideoDecoder> decoder;
+    if (file) decoder = media::VideoDecoder::Create(file, kDecoderThreads, &error);
+    if (!decoder || decoder->FrameCount() == 0) {
+        if (wasLoaded) SendState(BRLStateUnloaded);
+        Changed();
+        return E_FAIL;
+    }
+    int64_t duration = file->DurationTicks();
+    if (duration <= 0) duration = decoder->Frame(decoder->FrameCount() - 1).endTicks;
+    file_ = std::move(file);
+    duration_ = std::max<int64_t>(duration, 0);
+    WorkerCallbacks callbacks;
+    callbacks.picture = [this](uint32_t serial, QImage image, bool seek) {
+        OnPicture(serial, std::move(image), seek);
+    };
+    callbacks.ended = [this](uint32_t serial) { OnEnded(serial); };
+    callbacks.failed = [this](uint32_t serial) { OnFailed(serial); };
+    worker_ =
+        std::make_unique<CPlayerWorker>(std::move(decoder), duration_, clock_, poster_,
+                                        std::move(callbacks), QSize(kPictureWidth, kPictureHeight));
+    worker_->SetDisplayMode(displayMode_);
+    mode_ = Mode::Stopped;
+    ShowStill(0);
+    lastState_ = 0;  // every load is told, also one that follows another
+    SendState(BRLStateReady);
+    SendNotify(BRLNotifyOpened, Milliseconds(duration_));
+    Changed();
+    if (autoStart_) Play();
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetAutoStart(int32_t on) {
+    autoStart_ = on != 0;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetRepeat(int32_t on) {
+    repeat_ = on != 0;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetNotifications(int32_t on) {
+    notifications_ = on != 0;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::GetControlSize(int32_t* width, int32_t* height) {
+    if (width == nullptr || height == nullptr) return E_POINTER;
+    *width = kPictureWidth;
+    *height = kControlBarHeight;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetDisplayMode(int32_t mode) {
+    if (mode != 0 && mode != 1) return E_INVALIDARG;
+    displayMode_ = mode;
+    if (worker_) worker_->SetDisplayMode(mode);
+    return S_OK;
+}
+
+HRESULT CPlayerCore::GetMovie(std::unique_ptr<IBRLMovie>* movie) {
+    if (movie == nullptr) return E_POINTER;
+    movie->reset();
+    if (mode_ == Mode::Empty) return E_FAIL;
+    *movie = std::make_unique<CBRLMovie>(duration_);
+    return S_OK;
+}
+
+// ---- transport ----
+
+int64_t CPlayerCore::LastPosition() const {
+    return std::max<int64_t>(duration_ - 1, 0);
+}
+
+int64_t CPlayerCore::PlayingPosition() const {
+    return std::clamp<int64_t>(clock_->Now(playStart_), 0, LastPosition());
+}
+
+void CPlayerCore::StopAudio() {
+    audio_.reset();
+    clock_->ClearAudio();
+}
+
+void CPlayerCore::StartPlaying(int64_t from) {
+    StopAudio();
+    playStart_ = PlayStart{from, SteadyNowNs(), NextSerial()};
+    pendingSeekSerial_ = 0;
+    mode_ = Mode::Playing;
+    worker_->Play(playStart_);
+    if (file_->AudioTrack() != nullptr) {
+        if (AudioSinkFactory sink = CurrentAudioSinkFactory()) {
+            audio_ =
+                std::make_unique<CAudioOutput>(file_, std::move(sink), playStart_, clock_, volume_);
+        }
+    }
+}
+
+HRESULT CPlayerCore::Play() {
+    if (mode_ == Mode::Empty) return S_FALSE;
+    if (mode_ == Mode::Playing) return S_OK;
+    const int64_t from = (mode_ == Mode::Ended || position_ >= LastPosition()) ? 0 : position_;
+    StartPlaying(from);
+    SendState(BRLStatePlaying);
+    Changed();
+    return S_OK;
+}
+
+HRESULT CPlayerCore::Pause() {
+    if (mode_ == Mode::Empty) return S_FALSE;
+    if (mode_ == Mode::Playing) {
+        const int64_t position = PlayingPosition();  // on the sound's clock while it leads
+        StopAudio();
+        awaitingResume_ = false;
+        // The worker may have shown a later frame before it saw the request: show the frame of the
+        // position again under the new serial.
+        ShowStill(position);
+    }
+    mode_ = Mode::Paused;
+    SendState(BRLStatePaused);
+    Changed();
+    return S_OK;
+}
+
+HRESULT CPlayerCore::Stop() {
+    if (mode_ == Mode::Empty) return S_FALSE;
+    StopAudio();
+    awaitingResume_ = false;
+    ShowStill(0);
+    mode_ = Mode::Stopped;
+    SendState(BRLStateStopped);
+    Changed();
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetVolume(int32_t volume) {
+    volume_ = std::clamp(volume, 0, 10000);
+    if (audio_) audio_->SetVolume(volume_);
+    return S_OK;
+}
+
+HRESULT CPlayerCore::GetVolume(int32_t* volume) {
+    if (volume == nullptr) return E_POINTER;
+    *volume = volume_;
+    return S_OK;
+}
+
+HRESULT CPlayerCore::SetPosition(int64_t ticks) {
+    if (mode_ == Mode::Empty) return S_FALSE;
+    const int64_t t = std::clamp<int64_t>(ticks, 0, LastPosition());
+    if (mode_ == Mode::Playing) {
+        StartPlaying(t);
+        awaitingResume_ = true;
+        SendState(BRLStateSeeking);
+    } else {
+        if (mode_ == Mode::Ended) mode_ = Mode::Stopped;
+        ShowStill(t);
+    }
+    Changed();
+    return S_OK;
+}
+
+HRESULT CPlayerCore::GetPosition(int64_t* ticks) {
+    if (ticks == nullptr) return E_POINTER;
+    *ticks = Position();
+    return S_OK;
+}
+
+int64_t CPlayerCore::Position() const {
+    return mode_ == Mode::Playing ? PlayingPosition() : position_;
+}
+
+// ---- worker answers ----
+
+void CPlayerCore::OnPicture(uint32_t serial, QImage picture, bool seek) {
+    if (serial != serial_ || mode_ == Mode::Empty) return;
+    picture_ = std::move(picture);
+    if (seek && pendingSeekSerial_ == serial) {
+        pendingSeekSerial_ = 0;
+        SendNotify(BRLNotifySeekShown, Milliseconds(position_));
+    }
+    if (!seek && awaitingResume_ && mode_ == Mode::Playing) {
+        awaitingResume_ = false;
+        SendNotify(BRLNotifySeekShown, Milliseconds(playStart_.baseTicks));
+        SendState(BRLStatePlaying);
+    }
+    Changed();
+}
+
+void CPlayerCore::OnEnded(uint32_t serial) {
+    if (serial != serial_ || mode_ != Mode::Playing) return;
+    if (repeat_) {
+        StartPlaying(0);
+        return;
+    }
+    StopAudio();
+    position_ = LastPosition();
+    mode_ = Mode::Ended;
+    SendState(BRLStateStopped);
+    Changed();
+}
+
+void CPlayerCore::OnFailed(uint32_t serial) {
+    if (serial != serial_ || mode_ == Mode::Empty) return;
+    if (pendingSeekSerial_ == serial) pendingSeekSerial_ = 0;
+    awaitingResume_ = false;
+    if (mode_ == Mode::Playing) {
+        // Playing stops as it would by a pause, or by the end when the failure came there: those
+        // who follow the state hear that playing stopped before they hear why.
+        position_ = PlayingPosition();
+        StopAudio();
+        const bool atEnd = position_ >= LastPosition();
+        if (atEnd) position_ = LastPosition();
+        mode_ = atEnd ? Mode::Ended : Mode::Paused;
+        SendState(atEnd ? BRLStateStopped : BRLStatePaused);
+    }
+    SendNotify(BRLNotifyDecodeFailed, 0);
+    SendState(BRLStateError);
+    Changed();
+}
+
+// ---- seek bar ----
+
+void CPlayerCore::PressSeekBar(int64_t ticks) {
+    resumeAfterSeekBar_ = mode_ == Mode::Playing;
+    if (resumeAfterSeekBar_) Pause();
+    SetPosition(ticks);
+}
+
+void CPlayerCore::DragSeekBar(int64_t ticks) {
+    SetPosition(ticks);
+}
+
+void CPlayerCore::ReleaseSeekBar(int64_t ticks) {
+    SetPosition(ticks);
+    // 9 announces that playing resumes; a release while paused leaves the pause as it is.
+    if (resumeAfterSeekBar_) {
+        resumeAfterSeekBar_ = false;
+        SendState(BRLStateSeekReleased);
+        Play();
+    }
+}
+
+}  // namespace brevio::player

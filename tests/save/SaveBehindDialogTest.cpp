@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -179,10 +178,8 @@ TEST_F(SaveBehindDialog, CancelHalfWay) {
 TEST_F(SaveBehindDialog, EscapeIsCancel) {
     SlowDialogScope slow;
     const fs::path destination = dir / "escape.mov";
-    auto answered = test::AnswerNextModal([](QWidget* modal) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(modal, &press);
-    });
+    auto answered =
+        test::AnswerNextModal([](QWidget* modal) { driver::PressKey(modal, Qt::Key_Escape); });
     EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
     EXPECT_TRUE(*answered);
     document->Join();

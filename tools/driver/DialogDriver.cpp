@@ -142,6 +142,14 @@ std::shared_ptr<bool> CancelSaveAs(int timeoutMs) {
     return AnswerNext<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); }, timeoutMs);
 }
 
+void PressKey(QWidget* target, int key) {
+    if (target == nullptr) return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
 QString Screenshot(QWidget* widget, const QString& path) {
     if (widget == nullptr || path.isEmpty()) return {};
     const QFileInfo info(path);
@@ -244,11 +252,7 @@ bool DialogDriver::ClickButton(int id) {
 void DialogDriver::PressKey(int key, QWidget* target) {
     if (target == nullptr) target = QApplication::focusWidget();
     if (target == nullptr) target = dialog_;
-    if (target == nullptr) return;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
+    driver::PressKey(target, key);
 }
 
 bool DialogDriver::HasSelectionFrame() const {

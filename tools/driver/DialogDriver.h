@@ -100,6 +100,9 @@ std::shared_ptr<bool> AnswerSaveAs(const QString& path, int timeoutMs = kAnswerT
 // Cancels the next Save-As dialog; the flag turns true when it did.
 std::shared_ptr<bool> CancelSaveAs(int timeoutMs = kAnswerTimeoutMs);
 
+// Presses and releases `key` on `target`.
+void PressKey(QWidget* target, int key);
+
 // Writes `widget`'s picture as PNG to `path`, making its folder; the full path, or empty on
 // failure.
 QString Screenshot(QWidget* widget, const QString& path);

@@ -77,10 +77,11 @@ int Child(const char* movie) {
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        QDialog* dialog = brevioedit::FindEditDialog();
+        QDialog* dialog = brevio::driver::FindEditDialog();
         if (dialog == nullptr) return;
-        brevioedit::DialogDriver driver(dialog);
-        QWidget* picture = brevioedit::FindByClass(driver.Player(), "brevio::player::CPictureView");
+        brevio::driver::DialogDriver driver(dialog);
+        QWidget* picture =
+            brevio::driver::FindByClass(driver.Player(), "brevio::player::CPictureView");
         if (!ShowsPicture(picture) || !driver.HasSelectionFrame()) return;
         shownMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         poll.stop();

@@ -3,7 +3,9 @@
 # loop-mounted XFS image with reflink, each against cp and ffmpeg -c copy in the same run (rows
 # in the format of bench/README.md). Needs root for the loop mount (the XFS rows are left out
 # otherwise), mkfs.xfs, about 3 GB of free disk; the movies are deleted at the end unless KEEP=1.
-#   usage: bench/cow/run.sh [BUILD_DIR] [WORK_DIR] [REPS]
+# XFS_ONLY=1 leaves out the work folder's rows. The last XFS row times `brevio --version`, the
+# tool's start that `brevio cut` includes.
+#   usage: [XFS_ONLY=1] bench/cow/run.sh [BUILD_DIR] [WORK_DIR] [REPS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
@@ -26,8 +28,10 @@ repeat_movie clip1080.mov 5 movie1gb.mov
 
 echo "| file system | measurement | movie | detail | engine | baseline | ratio |"
 echo "|---|---|---|---|---|---|---|"
-fs_name=$(findmnt -n -o FSTYPE -T . || stat -f -c %T .)
-"$bench" write movie1gb.mov "$brevio" "$reps" | grep "final write" | sed "s#^#| $fs_name (work folder) #"
+if [ "${XFS_ONLY:-0}" != 1 ]; then
+  fs_name=$(findmnt -n -o FSTYPE -T . || stat -f -c %T .)
+  "$bench" write movie1gb.mov "$brevio" "$reps" | grep "final write" | sed "s#^#| $fs_name (work folder) #"
+fi
 
 mnt=$work/xfs-mnt
 img=$work/xfs.img
@@ -52,7 +56,16 @@ if [ "$(id -u)" -eq 0 ] && command -v mkfs.xfs >/dev/null; then
     "$build/bench/engine_cut" "$mnt/movie1gb.mov" "$mnt/engine-cut.mov"
     end=$(date +%s%N)
     shared=$(filefrag -v "$mnt/engine-cut.mov" | grep -c shared || true)
-    echo "| xfs, reflink, loop image | engine_cut (open, cut, write), one run | movie1gb.mov | $shared shared extents | $(((end - start) / 1000000)) ms | | |"
+    echo "| xfs, reflink, loop image | engine_cut (open, cut, write, flush), one run | movie1gb.mov | $shared shared extents | $(((end - start) / 1000000)) ms | | |"
+    starts=()
+    for _ in $(seq "$reps"); do
+      start=$(date +%s%N)
+      "$brevio" --version >/dev/null
+      end=$(date +%s%N)
+      starts+=($(((end - start) / 1000)))
+    done
+    median=$(printf '%s\n' "${starts[@]}" | sort -n | sed -n "$(((reps + 1) / 2))p")
+    echo "| xfs, reflink, loop image | brevio --version (the tool's start), median of $reps | | | $((median / 1000)).$(((median % 1000) / 100)) ms | | |"
   else
     log "loop mounting failed: no XFS rows"
   fi

@@ -1,12 +1,16 @@
 #pragma once
-// Shared helpers of the edit document tests: movies made by the test-movie library, paths as the
-// document takes them, file contents.
+// Shared helpers of the edit document and save tests: movies made by the test-movie library, paths
+// as the document takes them, file contents, a receiver of the saved-movie notice.
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QString>
+#include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
+#include "document/CBRVWrapper.h"
 #include "testmovies/TestMovies.h"
 
 namespace brevio::test {
@@ -35,5 +39,18 @@ inline bool FileExists(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
+
+// Counts the saved-movie notices and keeps the thread of the last one.
+class RecordingSink : public IBRVModuleWrapperNotify {
+public:
+    void OnMovieSaved() override {
+        calls.fetch_add(1);
+        std::lock_guard lock(mutex);
+        thread = std::this_thread::get_id();
+    }
+    std::atomic<int> calls{0};
+    std::mutex mutex;
+    std::thread::id thread;
+};
 
 }  // namespace brevio::test

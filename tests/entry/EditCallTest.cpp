@@ -9,11 +9,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <array>
@@ -44,9 +41,11 @@ extern "C" {
 namespace brevio {
 namespace {
 
-using brevioedit::DialogDriver;
-using brevioedit::FindEditDialog;
-using brevioedit::WaitFor;
+using driver::AnswerNextMessageBox;
+using driver::AnswerSaveAs;
+using driver::DialogDriver;
+using driver::FindEditDialog;
+using driver::WaitUntil;
 
 constexpr int kTimeoutMs = 60000;
 constexpr int kCut = 1002;
@@ -79,7 +78,7 @@ Call RunCall(const QString& movie, const std::function<void(DialogDriver&)>& use
     QTimer starter;
     starter.setSingleShot(true);
     QObject::connect(&starter, &QTimer::timeout, [&] {
-        if (!WaitFor([] { return FindEditDialog() != nullptr; }, 2000)) return;
+        if (!WaitUntil([] { return FindEditDialog() != nullptr; }, 2000)) return;
         call.dialogShown = true;
         DialogDriver driver(FindEditDialog());
         if (user) user(driver);
@@ -97,7 +96,7 @@ Call RunCall(const QString& movie, const std::function<void(DialogDriver&)>& use
 
 // Waits for the strip, selects four scenes from `scene` and cuts them.
 void SelectFourAndCut(DialogDriver& driver, int scene) {
-    ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
     ASSERT_TRUE(driver.ChooseSelectionLength(4));
     ASSERT_TRUE(driver.ClickScene(scene));
     ASSERT_TRUE(driver.CutSelection(kTimeoutMs));
@@ -109,26 +108,6 @@ CThumbnailWnd* View(DialogDriver& driver) {
     if (dialog == nullptr || dialog->Content().ThumbnailPane() == nullptr) return nullptr;
     return dialog->Content().ThumbnailPane()->GetView();
 }
-
-// Answers every message box with OK while it lives and keeps their texts in order.
-class MessageBoxes {
-public:
-    MessageBoxes() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || box == answered_ || !box->isVisible()) return;
-            answered_ = box;
-            texts.push_back(box->text());
-            if (QAbstractButton* ok = box->button(QMessageBox::Ok)) ok->click();
-        });
-        timer_.start(20);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-    QPointer<QMessageBox> answered_;
-};
 
 // TMPDIR on a folder that takes no reference movie: a small file system filled up where this
 // process may mount one, else a folder whose "BrevioEdit" is a file.
@@ -188,42 +167,6 @@ private:
     void (*oldHandler_)(int) = nullptr;
 };
 
-// Presses the player's seek bar at `from`, drags it to `to` and lets go (x in the bar).
-bool DragSeekBar(DialogDriver& driver, int from, int to) {
-    QWidget* bar = brevioedit::FindByClass(driver.Player(), "brevio::player::CSeekBar");
-    if (bar == nullptr || !bar->isEnabled()) return false;
-    const int y = bar->height() / 2;
-    const auto send = [bar, y](QEvent::Type type, int x, Qt::MouseButtons buttons) {
-        const QPointF local(x, y);
-        QMouseEvent event(type, local, bar->mapToGlobal(local), Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(bar, &event);
-    };
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    brevioedit::Pause(100);
-    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    send(QEvent::MouseMove, to, Qt::LeftButton);
-    brevioedit::Pause(100);
-    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    return true;
-}
-
-// Cancels the next Save-As dialog; the flag turns true when it did.
-std::shared_ptr<bool> CancelNextSaveAs() {
-    auto cancelled = std::make_shared<bool>(false);
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, cancelled] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            timer->deleteLater();
-            timer->stop();
-            *cancelled = true;
-            dialog->reject();
-        }
-    });
-    timer->start(20);
-    return cancelled;
-}
-
 class EditCallTest : public ::testing::Test {
 protected:
     static QString Movie(int units, bool chapters = false) {
@@ -271,16 +214,16 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
         movie,
         [&](DialogDriver& driver) {
             ffmpegLevel = av_log_get_level();
-            ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+            ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
             ASSERT_TRUE(driver.ClickPlayPause());
-            brevioedit::Pause(1500);
+            driver::Pause(1500);
             ASSERT_TRUE(driver.ClickPlayPause());
             SelectFourAndCut(driver, 5);
             ASSERT_TRUE(driver.ClickButton(kUndo));
-            ASSERT_TRUE(WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+            ASSERT_TRUE(WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
             ASSERT_TRUE(driver.ClickButton(kRedo));
-            ASSERT_TRUE(WaitFor([&] { return !driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
-            auto answered = DialogDriver::AnswerSaveAs(destination, kTimeoutMs);
+            ASSERT_TRUE(WaitUntil([&] { return !driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+            auto answered = AnswerSaveAs(destination, kTimeoutMs);
             saveLabel = QCoreApplication::translate("QFileDialog", "&Save");
             ASSERT_TRUE(driver.ClickButton(kSave));
             EXPECT_TRUE(*answered);
@@ -302,8 +245,8 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
 
 TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
     const QString movie = Movie(16);  // two cuts of four leave a strip that still selects
-    std::shared_ptr<QString> firstAnswer;
-    std::shared_ptr<QString> secondAnswer;
+    std::shared_ptr<driver::MessageBoxRecord> firstAnswer;
+    std::shared_ptr<driver::MessageBoxRecord> secondAnswer;
     QString title;
     bool openAfterEsc = false;
     bool openAfterDecline = false;
@@ -311,33 +254,33 @@ TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
         title = driver.Dialog()->windowTitle();
         driver.PressKey(Qt::Key_Escape);
-        brevioedit::Pause(100);
+        driver::Pause(100);
         openAfterEsc = driver.Dialog()->isVisible();
 
         SelectFourAndCut(driver, 2);
         // The second cut from the keyboard: the strip takes the focus with the click and its
         // Delete key cuts.
         driver.Dialog()->activateWindow();
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         ASSERT_TRUE(driver.ClickScene(2));
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         driver.PressKey(Qt::Key_Delete);
-        brevioedit::Pause(300);  // the strip posts the cut to the pane
+        driver::Pause(300);  // the strip posts the cut to the pane
         // Enter on the focused Undo button undoes exactly one of the two cuts.
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         driver.Button(kUndo)->setFocus();
         driver.PressKey(Qt::Key_Return, driver.Button(kUndo));
-        WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs);
-        brevioedit::Pause(200);
+        WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs);
+        driver::Pause(200);
         enterUndidOnce = driver.Button(kUndo)->isEnabled() && driver.Button(kRedo)->isEnabled();
 
-        firstAnswer = DialogDriver::AnswerMessageBox(false, kTimeoutMs);
+        firstAnswer = AnswerNextMessageBox(QMessageBox::Cancel, kTimeoutMs);
         ASSERT_TRUE(driver.ClickButton(kCancel));
-        ASSERT_TRUE(WaitFor([&] { return !firstAnswer->isEmpty(); }, kTimeoutMs));
-        brevioedit::Pause(100);
+        ASSERT_TRUE(WaitUntil([&] { return firstAnswer->seen; }, kTimeoutMs));
+        driver::Pause(100);
         openAfterDecline = driver.Dialog()->isVisible();
         // The close box is Cancel too; this time the loss is confirmed.
-        secondAnswer = DialogDriver::AnswerMessageBox(true, kTimeoutMs);
+        secondAnswer = AnswerNextMessageBox(QMessageBox::Ok, kTimeoutMs);
         driver.Dialog()->close();
     });
     EXPECT_EQ(title, LoadString(128));  // no caption given
@@ -345,8 +288,8 @@ TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
     EXPECT_TRUE(enterUndidOnce);
     EXPECT_TRUE(openAfterDecline);
     ASSERT_TRUE(firstAnswer && secondAnswer);
-    EXPECT_EQ(*firstAnswer, LoadString(153));
-    EXPECT_EQ(*secondAnswer, LoadString(153));
+    EXPECT_EQ(firstAnswer->text, LoadString(153));
+    EXPECT_EQ(secondAnswer->text, LoadString(153));
     EXPECT_EQ(call.result, 1);
     EXPECT_EQ(call.SavedPath().left(3), QStringLiteral("###"));  // nothing written
 }
@@ -354,20 +297,20 @@ TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
 TEST_F(EditCallTest, SourceChangedOnDiskEndsWithFailure) {
     const QString movie = dir_.file(QStringLiteral("touched.mov"));
     testmovies::CopyMovie(Movie(8).toStdString(), movie.toStdString());
-    std::shared_ptr<QString> notice;
+    std::shared_ptr<driver::MessageBoxRecord> notice;
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         // Another program rewrites the movie while it is being edited.
         struct stat info {};
         ASSERT_EQ(::stat(movie.toLocal8Bit().constData(), &info), 0);
         const struct timespec times[2] = {{info.st_atime + 10, 0}, {info.st_mtime + 10, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, movie.toLocal8Bit().constData(), times, 0), 0);
-        notice = DialogDriver::AnswerMessageBox(true, kTimeoutMs);
+        notice = AnswerNextMessageBox(QMessageBox::Ok, kTimeoutMs);
         EXPECT_TRUE(driver.ClickButton(kCancel));
     });
     EXPECT_EQ(call.result, 7);
     ASSERT_TRUE(notice);
-    EXPECT_EQ(*notice, LoadString(155));
+    EXPECT_EQ(notice->text, LoadString(155));
 }
 
 TEST_F(EditCallTest, SavedPathMustFitWithItsTerminator) {
@@ -378,7 +321,7 @@ TEST_F(EditCallTest, SavedPathMustFitWithItsTerminator) {
     const auto saveTo = [&](const QString& destination) {
         return [destination](DialogDriver& driver) {
             SelectFourAndCut(driver, 1);
-            auto answered = DialogDriver::AnswerSaveAs(destination, kTimeoutMs);
+            auto answered = AnswerSaveAs(destination, kTimeoutMs);
             ASSERT_TRUE(driver.ClickButton(kSave));
         };
     };
@@ -406,12 +349,11 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
         movie,
         [&](DialogDriver& driver) {
             title = driver.Dialog()->windowTitle();
-            if (auto* w =
-                    brevioedit::FindByClass(driver.Dialog(), "brevio::CInfoMessageWndChapter")) {
+            if (auto* w = driver::FindByClass(driver.Dialog(), "brevio::CInfoMessageWndChapter")) {
                 panel = w->metaObject()->className();
             }
-            if (auto* w = brevioedit::FindByClass(driver.Dialog(),
-                                                  "brevio::CThumbnailContainerChapter")) {
+            if (auto* w =
+                    driver::FindByClass(driver.Dialog(), "brevio::CThumbnailContainerChapter")) {
                 pane = w->metaObject()->className();
             }
             ASSERT_TRUE(driver.ClickButton(kCancel));
@@ -426,30 +368,29 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
 TEST_F(EditCallTest, EndRequestAcceptedWhileAskingKeepsItsCode) {
     const QString movie = Movie(12);
     bool questionClosed = false;
-    QTimer watch;
+    QObject checks;  // the check below ends with the test
     QPointer<QWidget> question;
+    std::shared_ptr<bool> asked;
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
         SelectFourAndCut(driver, 3);
         auto* dialog = dynamic_cast<CBRVDialog*>(driver.Dialog());
         ASSERT_NE(dialog, nullptr);
         // While the unsaved-edits question is open, a pane ends the dialog with 7 (as after a
         // change of the movie file); the question then no longer decides anything.
-        QObject::connect(&watch, &QTimer::timeout, [&, dialog] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (question.isNull() && box != nullptr) {
+        asked = driver::AnswerNext<QMessageBox>(
+            [&, dialog](QMessageBox* box) {
                 question = box;
                 dialog->PostMessage(WM_BRV_CLOSE_REQUEST, 7, 0);
-                QTimer::singleShot(1000, Qt::PreciseTimer, &watch, [&] {
+                QTimer::singleShot(1000, Qt::PreciseTimer, &checks, [&] {
                     questionClosed = question.isNull() || !question->isVisible();
                     if (!questionClosed) question->close();
                 });
-            }
-        });
-        watch.start(20);
+            },
+            kTimeoutMs);
         ASSERT_TRUE(driver.ClickButton(kCancel));
     });
-    watch.stop();
-    brevioedit::Pause(2500);  // the check one second after the question appeared
+    driver::Pause(2500);  // the check one second after the question appeared
+    EXPECT_TRUE(asked && *asked);
     EXPECT_TRUE(questionClosed);
     EXPECT_EQ(call.result, 7);
 }
@@ -506,7 +447,7 @@ TEST_F(EditCallTest, DialogIsSizedFromThePlayerAndLaidOut) {
 TEST_F(EditCallTest, AFailedReferenceWriteUndoesTheCutWholeAndASecondDeleteWaits) {
     const QString movie = Movie(20);
     const FullTempFolder temp(dir_.path());
-    MessageBoxes boxes;
+    driver::MessageBoxLog boxes;
     bool stripBack = false;
     int units = -1;
     bool edited = true;
@@ -514,17 +455,17 @@ TEST_F(EditCallTest, AFailedReferenceWriteUndoesTheCutWholeAndASecondDeleteWaits
     bool undoEnabled = true;
     bool saveEnabled = true;
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         ASSERT_TRUE(driver.ChooseSelectionLength(4));
         ASSERT_TRUE(driver.ClickScene(5));
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         // Delete twice: the second arrives while the box of the first cut is open.
         driver.PressKey(Qt::Key_Delete, driver.Strip());
         driver.PressKey(Qt::Key_Delete, driver.Strip());
-        ASSERT_TRUE(WaitFor([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
         // The strip is made again where the selection stood, from the movie as it was.
-        stripBack = WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs);
-        brevioedit::Pause(300);
+        stripBack = WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs);
+        driver::Pause(300);
         const CThumbnailWnd* view = View(driver);
         ASSERT_NE(view, nullptr);
         units = static_cast<int>(view->GetDocument().GetUnitCount());
@@ -557,19 +498,19 @@ TEST_F(EditCallTest, TheOwnerIsUsedOnlyWhileItIsALiveWindowOfTheHost) {
     QPointer<QWidget> host = new QWidget;
     host->resize(800, 600);
     host->show();
-    MessageBoxes boxes;
+    driver::MessageBoxLog boxes;
     const QString destination = dir_.file(QStringLiteral("never.mov"));
     const Call orphaned = RunCall(
         movie,
         [&](DialogDriver& driver) {
             SelectFourAndCut(driver, 1);
-            auto answered = DialogDriver::AnswerSaveAs(destination, kTimeoutMs);
+            auto answered = AnswerSaveAs(destination, kTimeoutMs);
             {
                 const FileSizeLimit full(4096);
                 ASSERT_TRUE(driver.ClickButton(kSave));
             }
             EXPECT_TRUE(*answered);
-            ASSERT_TRUE(WaitFor([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
+            ASSERT_TRUE(WaitUntil([&] { return !boxes.texts.isEmpty(); }, kTimeoutMs));
             delete host.data();
         },
         512, 50, nullptr, host.data());
@@ -588,19 +529,19 @@ TEST_F(EditCallTest, TheStripComesBackAfterSaveWhenTheSeekBarWasDraggedDuringPla
     const QString movie = Movie(12);
     bool stripBack = false;
     std::shared_ptr<bool> cancelled;
-    std::shared_ptr<QString> question;
+    std::shared_ptr<driver::MessageBoxRecord> question;
     const Call call = RunCall(movie, [&](DialogDriver& driver) {
         SelectFourAndCut(driver, 1);
-        ASSERT_TRUE(WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
         ASSERT_TRUE(driver.ClickPlayPause());
-        brevioedit::Pause(300);
-        ASSERT_TRUE(DragSeekBar(driver, 40, 90));
-        brevioedit::Pause(500);  // playing on from the new place
+        driver::Pause(300);
+        ASSERT_TRUE(driver.DragSeekBar(40, 90));
+        driver::Pause(500);  // playing on from the new place
         // Save pauses the preview first; the Save-As dialog is then cancelled.
-        cancelled = CancelNextSaveAs();
+        cancelled = driver::CancelSaveAs();
         driver.ClickButton(kSave);
-        stripBack = WaitFor([&] { return driver.HasSelectionFrame(); }, 10000);
-        question = DialogDriver::AnswerMessageBox(true, kTimeoutMs);
+        stripBack = WaitUntil([&] { return driver.HasSelectionFrame(); }, 10000);
+        question = AnswerNextMessageBox(QMessageBox::Ok, kTimeoutMs);
         ASSERT_TRUE(driver.ClickButton(kCancel));
     });
     ASSERT_TRUE(cancelled);

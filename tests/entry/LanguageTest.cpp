@@ -20,7 +20,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "../module/ExpectedStrings.h"
@@ -32,8 +31,9 @@
 namespace brevio {
 namespace {
 
-using brevioedit::DialogDriver;
-using brevioedit::WaitFor;
+using driver::AnswerNext;
+using driver::DialogDriver;
+using driver::WaitUntil;
 
 // Set in the child's environment: the movie to edit.
 constexpr char kChildMovieVar[] = "BREVIO_LANGUAGE_CHILD_MOVIE";
@@ -89,24 +89,10 @@ void Collect(QWidget* root, const QString& where, bool judgeFit, QJsonArray& out
     }
 }
 
-// Calls `answer` with the first modal widget of class W that shows up.
-template <class W>
-void OnNextModal(const std::function<void(W*)>& answer) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
-        if (auto* widget = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            answer(widget);
-        }
-    });
-    timer->start(20);
-}
-
 void Drive(QJsonObject& report, QJsonArray& items) {
-    if (!WaitFor([] { return brevioedit::FindEditDialog() != nullptr; }, kTimeoutMs)) return;
-    DialogDriver driver(brevioedit::FindEditDialog());
-    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kTimeoutMs)) return;
+    if (!WaitUntil([] { return driver::FindEditDialog() != nullptr; }, kTimeoutMs)) return;
+    DialogDriver driver(driver::FindEditDialog());
+    if (!WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs)) return;
     QJsonObject strings;
     for (uint32_t id = kFirstId; id <= kLastId; ++id) strings[QString::number(id)] = LoadString(id);
     report[QStringLiteral("strings")] = strings;
@@ -115,16 +101,22 @@ void Drive(QJsonObject& report, QJsonArray& items) {
     if (!driver.ChooseSelectionLength(4) || !driver.ClickScene(2) ||
         !driver.CutSelection(kTimeoutMs))
         return;
-    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
-        Collect(dialog, QStringLiteral("saveas"), false, items);
-        dialog->reject();
-    });
+    const auto saveAs = AnswerNext<QFileDialog>(
+        [&](QFileDialog* dialog) {
+            Collect(dialog, QStringLiteral("saveas"), false, items);
+            dialog->reject();
+        },
+        kTimeoutMs);
     driver.ClickButton(1005);
-    OnNextModal<QMessageBox>([&](QMessageBox* box) {
-        Collect(box, QStringLiteral("box"), false, items);
-        box->button(QMessageBox::Ok)->click();
-    });
-    driver.ClickButton(1006);
+    const auto question = AnswerNext<QMessageBox>(
+        [&](QMessageBox* box) {
+            Collect(box, QStringLiteral("box"), false, items);
+            box->button(QMessageBox::Ok)->click();
+        },
+        kTimeoutMs);
+    driver.ClickButton(1006);  // the question comes from a posted close request
+    WaitUntil([&] { return *question || !driver.Dialog() || !driver.Dialog()->isVisible(); },
+              kTimeoutMs);
 }
 
 int RunChild(const QString& movie) {

@@ -28,11 +28,12 @@ void DriveOwnApplication() {
     if (!g_cancelInOwnApplication) return;
     ++g_applicationsSeen;
     QTimer::singleShot(0, [] {
-        if (!brevioedit::WaitFor([] { return brevioedit::FindEditDialog() != nullptr; }, 30000)) {
+        if (!brevio::driver::WaitUntil([] { return brevio::driver::FindEditDialog() != nullptr; },
+                                       30000)) {
             return;
         }
-        brevioedit::DialogDriver driver(brevioedit::FindEditDialog());
-        brevioedit::WaitFor([&] { return driver.Button(1006) != nullptr; }, 30000);
+        brevio::driver::DialogDriver driver(brevio::driver::FindEditDialog());
+        brevio::driver::WaitUntil([&] { return driver.Button(1006) != nullptr; }, 30000);
         driver.ClickButton(1006);
     });
 }

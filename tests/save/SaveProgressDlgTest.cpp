@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,11 +39,6 @@ private:
     std::function<void()> body_;
 };
 
-void PressEscape(QWidget* widget) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-}
-
 TEST(SaveProgressDlg, ShowsTheFileNameAndTheTextsOfTheStringTable) {
     CSaveProgressDlg dialog;
     ASSERT_EQ(dialog.SetPath(QStringLiteral("/some/folder/trip.mov")), S_OK);
@@ -61,7 +55,7 @@ TEST(SaveProgressDlg, ShowsTheFileNameAndTheTextsOfTheStringTable) {
         value = dialog.ProgressBar()->value();
         minimum = dialog.ProgressBar()->minimum();
         maximum = dialog.ProgressBar()->maximum();
-        PressEscape(modal);
+        driver::PressKey(modal, Qt::Key_Escape);
     });
     EXPECT_EQ(dialog.DoModal(nullptr), 2);
     ASSERT_TRUE(*answered);
@@ -180,8 +174,9 @@ TEST(SaveProgressDlg, AnEndPostedByAnEarlierRunDoesNotEndTheNextOne) {
     EXPECT_EQ(dialog.DoModal(nullptr), 2);
     ASSERT_TRUE(*answered);
     // The next run is ended by Escape, not by the stale end.
-    answered = test::AnswerNextModal(
-        [](QWidget* modal) { QTimer::singleShot(100, modal, [modal] { PressEscape(modal); }); });
+    answered = test::AnswerNextModal([](QWidget* modal) {
+        QTimer::singleShot(100, modal, [modal] { driver::PressKey(modal, Qt::Key_Escape); });
+    });
     EXPECT_EQ(dialog.DoModal(nullptr), 2);
     EXPECT_TRUE(*answered);
 }

@@ -12,6 +12,8 @@
 
 namespace brevioedit {
 
+using namespace brevio::driver;
+
 namespace {
 
 constexpr int kStepTimeoutMs = 30000;
@@ -29,20 +31,22 @@ QString DemoScript::SavedMoviePath() const {
 }
 
 void DemoScript::Run() {
-    if (!WaitFor([] { return FindEditDialog() != nullptr; }, kStepTimeoutMs)) {
+    if (!WaitUntil([] { return FindEditDialog() != nullptr; }, kStepTimeoutMs)) {
         Fail(QStringLiteral("the editing dialog did not open"));
         return;
     }
     DialogDriver driver(FindEditDialog());
     if (Steps(driver)) return;
     // Leave the dialog: Cancel, and confirm the loss of the edits when asked.
-    auto answer = DialogDriver::AnswerMessageBox(true, 3000);
-    driver.ClickButton(kCancel);
+    auto answer = AnswerNextMessageBox(QMessageBox::Ok, 3000);
+    driver.ClickButton(kCancel);  // the question comes from a posted close request
+    WaitUntil([&] { return answer->seen || !driver.Dialog() || !driver.Dialog()->isVisible(); },
+              3000);
 }
 
 bool DemoScript::Steps(DialogDriver& driver) {
     QFile::remove(SavedMoviePath());
-    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+    if (!WaitUntil([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("the strip showed no scenes"));
     }
     Shoot(driver, QStringLiteral("dialog-opened"));
@@ -50,7 +54,7 @@ bool DemoScript::Steps(DialogDriver& driver) {
     if (!driver.ClickPlayPause()) return Fail(QStringLiteral("play"));
     Pause(2500);
     if (!driver.ClickPlayPause()) return Fail(QStringLiteral("pause"));
-    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+    if (!WaitUntil([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("no scenes after the pause"));
     }
     Shoot(driver, QStringLiteral("dialog-paused"));
@@ -61,32 +65,32 @@ bool DemoScript::Steps(DialogDriver& driver) {
         return Fail(QStringLiteral("choose four scenes"));
     }
     if (!driver.ClickScene(5)) return Fail(QStringLiteral("click a scene"));
-    if (!WaitFor([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
+    if (!WaitUntil([&] { return driver.HasSelectionFrame(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("select four scenes"));
     }
     Shoot(driver, QStringLiteral("dialog-selected"));
 
     if (!driver.CutSelection(kStepTimeoutMs)) return Fail(QStringLiteral("cut"));
-    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
+    WaitUntil([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-cut"));
 
     if (!driver.ClickButton(kUndo) ||
-        !WaitFor([&] { return driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
+        !WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("undo"));
     }
-    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
+    WaitUntil([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-undone"));
 
     if (!driver.ClickButton(kRedo) ||
-        !WaitFor([&] { return !driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
+        !WaitUntil([&] { return !driver.Button(kRedo)->isEnabled(); }, kStepTimeoutMs)) {
         return Fail(QStringLiteral("redo"));
     }
-    WaitFor([&] { return driver.StripSettled(); }, kStepTimeoutMs);
+    WaitUntil([&] { return driver.StripSettled(); }, kStepTimeoutMs);
     Shoot(driver, QStringLiteral("dialog-redone"));
 
     // Save runs the Save-As dialog and the save in nested loops; the dialog then ends itself.
     const QString saveAsShot = QDir(folder_).absoluteFilePath(QStringLiteral("save-as.png"));
-    auto answered = DialogDriver::AnswerSaveAs(SavedMoviePath(), kStepTimeoutMs, saveAsShot);
+    auto answered = AnswerSaveAs(SavedMoviePath(), kStepTimeoutMs, saveAsShot);
     if (!driver.ClickButton(kSave)) return Fail(QStringLiteral("save"));
     if (!*answered) return Fail(QStringLiteral("the Save-As dialog did not open"));
     if (QFileInfo::exists(saveAsShot)) screenshots_ += saveAsShot;

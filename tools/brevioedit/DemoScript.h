@@ -6,9 +6,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace brevioedit {
-
+namespace brevio::driver {
 class DialogDriver;
+}  // namespace brevio::driver
+
+namespace brevioedit {
 
 class DemoScript : public QObject {
 public:
@@ -24,9 +26,9 @@ public:
     QString SavedMoviePath() const;
 
 private:
-    bool Steps(DialogDriver& driver);
+    bool Steps(brevio::driver::DialogDriver& driver);
     bool Fail(const QString& step);
-    void Shoot(DialogDriver& driver, const QString& name);
+    void Shoot(brevio::driver::DialogDriver& driver, const QString& name);
 
     QString folder_;
     QStringList screenshots_;

@@ -9,22 +9,17 @@
 #include <cerrno>
 #include <cstring>
 
-#include "DocumentTestSupport.h"
+#include "SaveTestSupport.h"
 #include "TestHarness.h"
 #include "document/CBRVWrapper.h"
 #include "module/ModuleHelpers.h"
-#include "save/CSaveProgressDlg.h"
 
 namespace brevio {
 namespace {
 
-// The view's save: behind the module's progress dialog.
-HRESULT SaveAs(CBRVWrapper& document, const QString& path) {
-    return SaveBehindDialog(document, path, CSaveProgressDlg::Instance());
-}
-
 using test::FileExists;
 using test::Q;
+using test::SaveAs;
 namespace fs = std::filesystem;
 
 // Lowers the soft file-size limit while it lives.

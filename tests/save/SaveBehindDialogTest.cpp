@@ -21,6 +21,8 @@
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
 
+using namespace brevio::engine;
+
 namespace brevio {
 namespace {
 

@@ -13,8 +13,6 @@
 
 namespace brevio {
 
-namespace {}  // namespace
-
 CMovieSaveDlg::CMovieSaveDlg(QWidget* owner, const QString& title, const QString* filter,
                              uint32_t flags)
     : CFileDlg(owner, title, filter, flags),

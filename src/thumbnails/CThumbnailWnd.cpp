@@ -13,8 +13,6 @@
 
 namespace brevio {
 
-namespace {}  // namespace
-
 CThumbnailWnd::CThumbnailWnd(QWidget* parent) : CScrollWindowImpl(parent) {
     RegisterMessages();
 }

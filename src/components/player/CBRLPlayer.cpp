@@ -94,9 +94,6 @@ void CBRLPlayer::RefreshControls() {
                                : QStringLiteral("--:-- / --:--"));
 }
 
-QWidget* CBRLPlayer::PictureWidget() const {
-    return picture_;
-}
 QWidget* CBRLPlayer::SeekBarWidget() const {
     return seekBar_;
 }

@@ -62,7 +62,6 @@ public:
     QImage Picture() const { return core_.Picture(); }
     // True while a seek's picture has not arrived yet.
     bool IsSeekPending() const { return core_.IsSeekPending(); }
-    QWidget* PictureWidget() const;
     QWidget* SeekBarWidget() const;
     QToolButton* PlayButton() const { return playButton_; }
     QToolButton* StopButton() const { return stopButton_; }

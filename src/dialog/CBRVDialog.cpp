@@ -11,6 +11,7 @@
 
 #include "module/ModuleHelpers.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "window/CenterWindow.h"
 
 namespace brevio {
@@ -54,7 +55,7 @@ CBRVDialog::CBRVDialog(QWidget* parent) : CDialogBase(parent) {
 CBRVDialog::~CBRVDialog() = default;
 
 void CBRVDialog::SetCaption(const QString* caption) {
-    caption_ = CaptionOrDefault(caption);
+    caption_ = resources::CaptionOrDefault(caption);
     content_.SetCaption(caption);
 }
 

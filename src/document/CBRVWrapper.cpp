@@ -15,7 +15,6 @@
 #include "engine/CVarnoMovie.h"
 #include "engine/FileLocator.h"
 #include "interfaces/ISaveProgress.h"
-#include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
@@ -163,7 +162,7 @@ HRESULT CBRVWrapper::SetNotifySink(IBRVModuleWrapperNotify* sink) {
 }
 
 void CBRVWrapper::SetMessageCaption(const QString* caption) {
-    messageCaption_ = caption != nullptr ? *caption : resources::TranslatedString(ids::kCaption);
+    messageCaption_ = resources::CaptionOrDefault(caption);
 }
 
 // ---------------------------------------------------------------------------------------------

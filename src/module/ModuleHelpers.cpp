@@ -8,7 +8,6 @@
 #include <QMessageBox>
 
 #include "platform/HResult.h"
-#include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
@@ -41,10 +40,6 @@ QMessageBox::Icon IconFromFlags(uint32_t flags) {
 
 QString LoadString(uint32_t id) {
     return resources::TranslatedString(id);
-}
-
-QString CaptionOrDefault(const QString* text) {
-    return text != nullptr ? *text : LoadString(ids::kCaption);
 }
 
 int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags,

@@ -11,9 +11,6 @@ namespace brevio {
 // The text of string `id` (128 to 160) in the language of the editing call in progress (the
 // table's Chinese outside a call), or an empty text when there is none.
 QString LoadString(uint32_t id);
-// The caption an object shows its message boxes with: a copy of `text`, or string 128 (the
-// product name) for null.
-QString CaptionOrDefault(const QString* text);
 // Shows string `id` (empty text when missing) with the caption and MB_ flags, owned by `owner`,
 // and waits for the answer: IDOK (1) or IDCANCEL (2). MB_ICONEXCLAMATION shows the warning icon,
 // MB_OKCANCEL the buttons OK and Cancel (Escape answers Cancel); any other button set shows OK.

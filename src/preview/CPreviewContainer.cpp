@@ -12,6 +12,7 @@
 #include "preview/BRLEventDispatch.h"
 #include "preview/CSeekThread.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "window/PaneColors.h"
 
 namespace brevio {
@@ -408,7 +409,7 @@ HRESULT CPreviewContainer::GetPlayerSetting(int32_t* value, int32_t* flag) {
 }
 
 void CPreviewContainer::SetMessageCaption(const QString* text) {
-    caption_ = CaptionOrDefault(text);
+    caption_ = resources::CaptionOrDefault(text);
 }
 
 bool CPreviewContainer::CheckSourceFileChanged() {

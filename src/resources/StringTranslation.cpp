@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <atomic>
 
+#include "StringIds.h"
 #include "StringTable.h"
 
 // The compiled translations are a resource of their own (see CMakeLists.txt). Registering it by
@@ -60,6 +61,10 @@ QString TranslatedString(uint32_t id) {
     // qtTrId answers the id itself when no translator has the message.
     const QString translated = qtTrId(messageId.constData());
     return translated == QLatin1String(messageId) ? text : translated;
+}
+
+QString CaptionOrDefault(const QString* text) {
+    return text != nullptr ? *text : TranslatedString(ids::kCaption);
 }
 
 StringTranslation::StringTranslation(Language language) {

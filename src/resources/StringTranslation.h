@@ -24,6 +24,9 @@ Language SystemLanguage();
 
 // The text of string `id` in the language of the installed StringTranslation, else the table's.
 QString TranslatedString(uint32_t id);
+// The caption an object shows its message boxes with: a copy of `text`, or string 128 (the
+// product name) for null.
+QString CaptionOrDefault(const QString* text);
 
 // While it lives, the string table speaks `language`: for English the compiled translation is
 // installed in the application (when there is one) and removed again by the destructor, so the

@@ -9,6 +9,7 @@
 #include "module/ModuleHelpers.h"
 #include "platform/HResult.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "save/DestinationCheck.h"
 
 namespace brevio {
@@ -22,7 +23,7 @@ CMovieSaveDlg::CMovieSaveDlg(QWidget* owner, const QString& title, const QString
 CMovieSaveDlg::~CMovieSaveDlg() = default;
 
 void CMovieSaveDlg::SetMessageCaption(const QString* text) {
-    messageCaption_ = CaptionOrDefault(text);
+    messageCaption_ = resources::CaptionOrDefault(text);
 }
 
 QString CMovieSaveDlg::InitialFolder(const QString& sourceMovie) const {

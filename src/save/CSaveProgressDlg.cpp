@@ -12,6 +12,7 @@
 #include "module/Module.h"
 #include "module/ModuleHelpers.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "window/CenterWindow.h"
 #include "window/DialogUnits.h"
 
@@ -128,7 +129,7 @@ HRESULT CSaveProgressDlg::SetPath(const QString& path) {
 }
 
 void CSaveProgressDlg::SetCaption(const QString* text) {
-    caption_ = CaptionOrDefault(text);
+    caption_ = resources::CaptionOrDefault(text);
 }
 
 int CSaveProgressDlg::DoModal(QWidget* owner) {

@@ -16,6 +16,7 @@
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "save/CMovieSaveDlg.h"
 #include "thumbnails/CScrollWindowImpl.h"
 #include "thumbnails/CThumbnailWnd.h"
@@ -464,7 +465,7 @@ void CThumbnailContainer::OnPlaybackStarted() {
 void CThumbnailContainer::OnPlayingPosition(int64_t /*ticks*/) {}
 
 void CThumbnailContainer::SetMessageCaption(const QString* text) {
-    messageCaption_ = CaptionOrDefault(text);
+    messageCaption_ = resources::CaptionOrDefault(text);
     if (view_ != nullptr) view_->SetMessageCaption(text);
 }
 

@@ -8,6 +8,7 @@
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
 #include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 #include "save/CSaveProgressDlg.h"
 #include "thumbnails/StripRules.h"
 
@@ -165,7 +166,7 @@ HRESULT CThumbnailWnd::SaveAs(const QString& path) {
 }
 
 void CThumbnailWnd::SetMessageCaption(const QString* text) {
-    messageCaption_ = CaptionOrDefault(text);
+    messageCaption_ = resources::CaptionOrDefault(text);
     document_.SetMessageCaption(text);
     // The progress dialog goes back to its own title for the next save.
     if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);

@@ -1,10 +1,3 @@
-# Adds a subdirectory only when it has a CMakeLists.txt, so subsystems can land one at a time.
-function(brevio_add_subdir_if_present dir)
-  if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
-    add_subdirectory(${dir})
-  endif()
-endfunction()
-
 # brevio_test(NAME name SOURCES ... LIBS ... [QT])
 # A GoogleTest executable registered with CTest. QT tests get the offscreen platform.
 function(brevio_test)

@@ -63,6 +63,7 @@ foreach(source man/brevio.1 man/brevioedit.1 changelog)
   get_filename_component(name ${source} NAME)
   set(out ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
   add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
     COMMAND ${BREVIO_GZIP} -9 -n -c ${BREVIO_PACKAGING_DIR}/${source} > ${out}
     DEPENDS ${BREVIO_PACKAGING_DIR}/${source} VERBATIM)
   list(APPEND compressed ${out})

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     const int32_t result =
         BREditDialog(movie, NULL, saved, kPathCapacity, 10000, &playerValue, 0, NULL);
     printf("result: %d\n", (int)result);
-    if (result == 0) {
+    if (result == BREDIT_RESULT_SAVED) {
         printf("saved: ");
         PrintUtf16(saved);
         printf("\n");

@@ -21,7 +21,8 @@ int EditMovie(QMainWindow& owner, const QString& movie, QLabel& status) {
     const int32_t result = BREditDialog(reinterpret_cast<const char16_t*>(movie.utf16()), &owner,
                                         saved, 4096, 10000, &playerValue, 0, u"Photo browser");
     QString text = QStringLiteral("result: %1").arg(result);
-    if (result == 0) text += QStringLiteral("\nsaved: ") + QString::fromUtf16(saved);
+    if (result == BREDIT_RESULT_SAVED)
+        text += QStringLiteral("\nsaved: ") + QString::fromUtf16(saved);
     status.setText(text);
     std::printf("%s\n", qPrintable(text));
     std::fflush(stdout);

@@ -23,9 +23,19 @@
 extern "C" {
 #endif
 
-/* Result codes: 0 saved, 1 cancelled, 2 bad argument, 3 not a Brevio movie, 4 too short,
-   5 invalid file, 6 component missing, 7 failure.
-   ownerWindow is the host's top-level QWidget* or null. Positions are in 100 ns ticks. */
+/* The result codes BREditDialog returns (as int32_t); there are no others. */
+typedef enum BREditDialogResult {
+    BREDIT_RESULT_SAVED = 0,             /* saved; savedPath holds the new movie's path */
+    BREDIT_RESULT_CANCELLED = 1,         /* closed without saving */
+    BREDIT_RESULT_BAD_ARGUMENT = 2,      /* a null path or buffer, or savedPath too small */
+    BREDIT_RESULT_NOT_BREVIO_MOVIE = 3,  /* the file is not a Brevio movie */
+    BREDIT_RESULT_TOO_SHORT = 4,         /* too short to edit, or fewer than two chapters */
+    BREDIT_RESULT_INVALID_FILE = 5,      /* missing, unreadable or not a valid movie file */
+    BREDIT_RESULT_COMPONENT_MISSING = 6, /* the playback component is missing or too old */
+    BREDIT_RESULT_FAILURE = 7            /* anything else went wrong */
+} BREditDialogResult;
+
+/* ownerWindow is the host's top-level QWidget* or null. Positions are in 100 ns ticks. */
 BRV_EXPORT int32_t BRV_STDCALL BREditDialog(const char16_t* moviePath, void* ownerWindow,
                                             char16_t* savedPath, uint32_t savedPathCapacity,
                                             int32_t playerValue, int32_t* playerValueOut,

@@ -18,7 +18,7 @@ public:
     ~CBRVDialog() override;
 
     int32_t Open(const QString& path) { return content_.Open(path); }
-    // Null or empty selects string 128 for the title; the panes get the argument unchanged.
+    // Null or empty selects ids::kCaption for the title; the panes get the argument unchanged.
     void SetCaption(const QString* caption);
     void SetPlayerValue(int32_t value) { content_.SetPlayerValue(value); }
     void SetStartPosition(int64_t ticks) { content_.SetStartPosition(ticks); }

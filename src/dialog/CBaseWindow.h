@@ -31,7 +31,7 @@ public:
     // Before any window exists: picks the pane kinds for the movie and opens it in the thumbnail
     // pane. 0, or the document's result code (3, 4, 5, 7); 7 for a null path.
     int32_t Open(const QString& path);
-    // Null stays null: each pane falls back to string 128 itself.
+    // Null stays null: each pane falls back to ids::kCaption itself.
     void SetCaption(const QString* caption);
     void SetPlayerValue(int32_t value) { playerValue_ = value < 0 ? 0 : value; }
     void SetStartPosition(int64_t ticks) { startPosition_ = ticks < 0 ? 0 : ticks; }

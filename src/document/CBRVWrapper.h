@@ -63,7 +63,7 @@ public:
     HRESULT GetUnitIndexAtTime(int64_t ticks, unsigned* index) const;
     bool IsEdited() const;
     HRESULT SetNotifySink(IBRVModuleWrapperNotify* sink);
-    // The caption of the document's message boxes: the text, or string 128 for null.
+    // The caption of the document's message boxes: the text, or ids::kCaption for null.
     void SetMessageCaption(const QString* caption);
     QString GetMessageCaption() const { return messageCaption_; }
 

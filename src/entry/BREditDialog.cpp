@@ -14,6 +14,20 @@
 #include "playback/IPlaybackComponent.h"
 
 namespace brevio {
+
+// The codes hosts see are the codes the dialog ends with.
+constexpr bool SameCode(BREditDialogResult published, EBRVDLGERRCODE internal) {
+    return static_cast<int32_t>(published) == static_cast<int32_t>(internal);
+}
+static_assert(SameCode(BREDIT_RESULT_SAVED, BRVDLG_SAVED) &&
+              SameCode(BREDIT_RESULT_CANCELLED, BRVDLG_CANCELLED) &&
+              SameCode(BREDIT_RESULT_BAD_ARGUMENT, BRVDLG_BAD_ARGUMENT) &&
+              SameCode(BREDIT_RESULT_NOT_BREVIO_MOVIE, BRVDLG_NOT_BREVIO_MOVIE) &&
+              SameCode(BREDIT_RESULT_TOO_SHORT, BRVDLG_TOO_SHORT) &&
+              SameCode(BREDIT_RESULT_INVALID_FILE, BRVDLG_INVALID_FILE) &&
+              SameCode(BREDIT_RESULT_COMPONENT_MISSING, BRVDLG_COMPONENT_MISSING) &&
+              SameCode(BREDIT_RESULT_FAILURE, BRVDLG_FAILURE));
+
 namespace {
 
 QString FromUtf16(const char16_t* text) {

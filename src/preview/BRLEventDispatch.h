@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "components/player/IBRLPlayer.h"
+#include "player/IBRLPlayer.h"
 #include "preview/IBRLUserEvent.h"
 
 namespace brevio {

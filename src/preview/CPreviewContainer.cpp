@@ -4,11 +4,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "components/player/IBRLPlayer.h"
 #include "document/FileChangeTest.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
+#include "player/IBRLPlayer.h"
 #include "preview/BRLEventDispatch.h"
 #include "preview/CSeekThread.h"
 #include "resources/StringIds.h"

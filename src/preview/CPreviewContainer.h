@@ -5,7 +5,8 @@
 // playing starts or before a report, OnPositionChanged after a pause, a stop or a notified seek
 // (and from timer 4009 while paused, when the position moved), OnPlayingPosition from the 200 ms
 // ticks of CSeekThread while playing and 0 on stop. It watches the source movie file and asks its
-// parent to end the dialog (WM_BRV_CLOSE_REQUEST, 7) after string 155 when the file changes.
+// parent to end the dialog (WM_BRV_CLOSE_REQUEST, 7) after ids::kSourceChanged when the file
+// changes.
 //
 // The pane is 328 by 248 + the player's control height; the player sits at (4, 4), 320 wide and
 // 240 + that height tall, inside a rounded frame. UI thread only.
@@ -67,12 +68,12 @@ public:
     // Reads the player's value into `value` (unchanged without a player); `flag` is never written.
     // E_POINTER when either is null, else S_OK.
     HRESULT GetPlayerSetting(int32_t* value, int32_t* flag);
-    // The caption of the pane's message boxes: a copy of `text`, string 128 for null.
+    // The caption of the pane's message boxes: a copy of `text`, ids::kCaption for null.
     void SetMessageCaption(const QString* text);
     QString GetMessageCaption() const { return caption_; }
     // Whether the source movie changed on disk since LoadInitialMovie. The first change found
-    // unloads the player, shows string 155 and asks the parent to end the dialog with 7; from then
-    // on the answer is true at once.
+    // unloads the player, shows ids::kSourceChanged and asks the parent to end the dialog with 7;
+    // from then on the answer is true at once.
     bool CheckSourceFileChanged();
 
     // IBRLUserEvent: the play-state table; player notifications are ignored.

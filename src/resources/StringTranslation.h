@@ -24,7 +24,7 @@ Language SystemLanguage();
 
 // The text of string `id` in the language of the installed StringTranslation, else the table's.
 QString TranslatedString(uint32_t id);
-// The caption an object shows its message boxes with: a copy of `text`, or string 128 (the
+// The caption an object shows its message boxes with: a copy of `text`, or ids::kCaption (the
 // product name) for null.
 QString CaptionOrDefault(const QString* text);
 

@@ -1,7 +1,7 @@
 #pragma once
 // The Save-As dialog of the edited movie: keeps its Save button disabled while the shown folder is
-// no place for a movie (DestinationCheck) and refuses such a folder with string 136 when the user
-// confirms.
+// no place for a movie (DestinationCheck) and refuses such a folder with ids::kFolderRefused when
+// the user confirms.
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -21,7 +21,7 @@ public:
     CMovieSaveDlg(QWidget* owner, const QString& title, const QString* filter, uint32_t flags);
     ~CMovieSaveDlg() override;
 
-    // The caption of the refusal message: the text, or string 128 for null.
+    // The caption of the refusal message: the text, or ids::kCaption for null.
     void SetMessageCaption(const QString* text);
     QString GetMessageCaption() const { return messageCaption_; }
     // The rule that accepts destinations; IsAllowedDestination on the running system by default.

@@ -54,7 +54,7 @@ public:
     // The thread started when the dialog opens; not owned. Null: none.
     void SetWorker(CThreadBase* worker) { worker_ = worker; }
     CThreadBase* GetWorker() const { return worker_; }
-    // The title: the text, or string 128 for null.
+    // The title: the text, or ids::kCaption for null.
     void SetCaption(const QString* text);
     QString GetCaption() const { return caption_; }
 

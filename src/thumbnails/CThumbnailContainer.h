@@ -68,7 +68,8 @@ public:
     void SetPreview(IBRVPreviewContainer* preview) { preview_ = preview; }
     // Not owned; set once the pane's window exists.
     void SetUIUpdater(IBRVUIUpdater* updater) { uiUpdater_ = updater; }
-    // The caption of the pane's (and the view's) message boxes: the text, or string 128 for null.
+    // The caption of the pane's (and the view's) message boxes: the text, or ids::kCaption for
+    // null.
     void SetMessageCaption(const QString* text);
     QString GetMessageCaption() const { return messageCaption_; }
     // Enables Undo, Redo and Save from the document's state.
@@ -87,8 +88,8 @@ public:
     LRESULT OnSaveMovie(uint16_t code, uint16_t id, intptr_t control);
     LRESULT OnCancel(uint16_t code, uint16_t id, intptr_t control);
 
-    // True once the source movie has changed on disk (reported once with string 155 and a close
-    // request with 7); from then on every operation is refused.
+    // True once the source movie has changed on disk (reported once with ids::kSourceChanged and a
+    // close request with 7); from then on every operation is refused.
     bool CheckSourceFileChanged();
     // Moves the preview to a position (kept within the movie) with notification.
     HRESULT SeekPreview(int64_t ticks);

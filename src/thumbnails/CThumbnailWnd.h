@@ -95,8 +95,8 @@ public:
     void ResetStrip();
     // Closes the document (after stopping the worker) and empties the strip.
     void CloseDocument();
-    // The caption of the view's message boxes: the text, or string 128 for null; passed on to the
-    // document.
+    // The caption of the view's message boxes: the text, or ids::kCaption for null; passed on to
+    // the document.
     void SetMessageCaption(const QString* text);
     // Optionally resets the scroll size to the strip, brings the run at p (with its margins) into
     // view when p >= 0, and repaints.

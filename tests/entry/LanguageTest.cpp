@@ -22,7 +22,7 @@
 #include <filesystem>
 #include <string>
 
-#include "../module/ExpectedStrings.h"
+#include "../resources/ExpectedStrings.h"
 #include "DialogDriver.h"
 #include "brevioedit/BREditDialog.h"
 #include "module/ModuleHelpers.h"

@@ -4,10 +4,12 @@
 # and print only their own lines, the demonstration edits and saves a movie, both host examples
 # build against the tree (pkg-config for C, find_package for Qt) and call the library, the desktop
 # entry and the AppStream file validate, and the manual pages render.
-#   install_test.sh BUILD_DIR SOURCE_DIR
+#   install_test.sh BUILD_DIR SOURCE_DIR [GENERATOR]
+# The Qt host is configured with GENERATOR, the one the build itself uses (CMake's default without it).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
+generator=(${3:+-G "$3"})
 work=$(mktemp -d "${TMPDIR:-/tmp}/brevio-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -92,7 +94,7 @@ run env QT_QPA_PLATFORM=offscreen "$work/host-c/brevio-host-c" "$work/missing.mo
 expect 5 "the C host on a missing movie"
 grep -qx "result: 5" "$work/out" || fail "the C host printed: $(cat "$work/out")"
 
-cmake -S "$source/examples/host-qt" -B "$work/host-qt" -G Ninja -DCMAKE_PREFIX_PATH="$tree" \
+cmake -S "$source/examples/host-qt" -B "$work/host-qt" "${generator[@]}" -DCMAKE_PREFIX_PATH="$tree" \
   -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >"$work/cmake.log" 2>&1 ||
   fail "the Qt host did not configure: $(cat "$work/cmake.log")"
 cmake --build "$work/host-qt" >"$work/cmake.log" 2>&1 ||

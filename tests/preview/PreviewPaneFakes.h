@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "components/player/IBRLPlayer.h"
 #include "interfaces/IBRVThumbnailContainer.h"
+#include "player/IBRLPlayer.h"
 #include "window/CWindowBase.h"
 
 namespace brevio::test {

@@ -6,7 +6,7 @@ namespace brevio::resources {
 
 namespace {
 
-// The texts of IDs 128 to 160, in ID order. UTF-16, as the window texts take them.
+// The texts of IDs 128 to 165, in ID order. UTF-16, as the window texts take them.
 constexpr std::array<const char16_t*, kLastStringId - kFirstStringId + 1> kStrings = {
     u"Albumora EX",                                                           // 128
     u"另存为",                                                                // 129
@@ -41,13 +41,19 @@ constexpr std::array<const char16_t*, kLastStringId - kFirstStringId + 1> kStrin
     u"1. 从缩略图视图中选择要剪切的场景。",                                   // 158
     u"2. 单击 [剪切场景] 以剪切选定场景。",                                   // 159
     u"3. 单击 [保存] 以保存经过编辑的短片。",                                 // 160
+    u"没有指定输出文件名。",                                                  // 161
+    u"保存时源影片已更改。",                                                  // 162
+    u"源影片在保存时提前结束。",                                              // 163
+    u"无法写入该影片。",                                                      // 164
+    u"文件名无效。文件名不能为空，也不能以点开头。请更改文件名，然后再试一次。",  // 165
 };
 
 }  // namespace
 
 std::u16string_view FindString(uint32_t id) {
     if (id < kFirstStringId || id > kLastStringId) return {};
-    return kStrings[id - kFirstStringId];
+    const char16_t* text = kStrings[id - kFirstStringId];
+    return text != nullptr ? std::u16string_view(text) : std::u16string_view();
 }
 
 }  // namespace brevio::resources

@@ -328,12 +328,12 @@ QString CBRVWrapper::LastWriteReason() const {
     // Failures of no system call say why in the user's language too.
     if (destination_.empty()) return resources::TranslatedString(ids::kNoOutputName);
     switch (writeResult_.load()) {
-    case CREATEMOVFILE_SOURCE_CHANGED:
-        return resources::TranslatedString(ids::kSourceChangedWhileSaving);
-    case CREATEMOVFILE_READ_FAILED:
-        return resources::TranslatedString(ids::kSourceEndedEarly);
-    default:
-        return resources::TranslatedString(ids::kMovieNotWritable);
+        case CREATEMOVFILE_SOURCE_CHANGED:
+            return resources::TranslatedString(ids::kSourceChangedWhileSaving);
+        case CREATEMOVFILE_READ_FAILED:
+            return resources::TranslatedString(ids::kSourceEndedEarly);
+        default:
+            return resources::TranslatedString(ids::kMovieNotWritable);
     }
 }
 

@@ -1,9 +1,9 @@
 #include "FileHelpers.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <dirent.h>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>

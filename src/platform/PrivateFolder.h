@@ -19,7 +19,6 @@ int OpenOrMakePrivateFolder(const std::string& parent, const std::string& name);
 
 // Makes a fresh private folder `parent`/`prefix`XXXXXX (mkdtemp) and opens it; -1 with errno on
 // failure. `path` receives its path.
-int MakeFreshPrivateFolder(const std::string& parent, const std::string& prefix,
-                           std::string& path);
+int MakeFreshPrivateFolder(const std::string& parent, const std::string& prefix, std::string& path);
 
 }  // namespace brevio

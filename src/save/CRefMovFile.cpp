@@ -31,7 +31,8 @@ unsigned StartNumber() {
 }
 
 bool SameFile(int fd, int folder, const char* name) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return ::fstat(fd, &a) == 0 && ::fstatat(folder, name, &b, AT_SYMLINK_NOFOLLOW) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -51,8 +52,8 @@ void SweepLeftovers(int folder, const QByteArray& prefix, const QByteArray& exte
         const bool movie = name.startsWith(prefix) && name.endsWith(extension);
         const bool temporary = name.startsWith('.' + prefix) && name.endsWith(".partial");
         if (!movie && !temporary) continue;
-        const int fd = ::openat(folder, entry->d_name,
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd =
+            ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
@@ -158,7 +159,8 @@ bool CRefMovFile::MakeTempName() {
 QString CRefMovFile::PlayerPath() const {
     if (path_.isEmpty()) return {};
     const QByteArray proc = "/proc/self/fd/" + QByteArray::number(folder_);
-    struct stat viaProc {}, folder {};
+    struct stat viaProc {
+    }, folder{};
     if (::stat(proc.constData(), &viaProc) == 0 && ::fstat(folder_, &folder) == 0 &&
         viaProc.st_dev == folder.st_dev && viaProc.st_ino == folder.st_ino)
         return QFile::decodeName(proc + '/' + QByteArray::fromStdString(name_));

@@ -52,9 +52,9 @@ private:
 
     QString path_;
     QString folderPath_;
-    std::string name_;  // in the folder
-    int folder_ = -1;   // the checked folder, open while the object lives
-    int held_ = -1;     // the movie, open and locked
+    std::string name_;      // in the folder
+    int folder_ = -1;       // the checked folder, open while the object lives
+    int held_ = -1;         // the movie, open and locked
     int freshParent_ = -1;  // the parent of a fresh folder of this object's own, else -1
     std::string freshName_;
     QString reason_;

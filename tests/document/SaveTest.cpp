@@ -146,7 +146,6 @@ TEST_F(Save, ACancelAfterTheCommitPointRemovesNothing) {
     std::ifstream in(named);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "another program's file");
     EXPECT_EQ(testmovies::FfprobeErrors(moved), "");
-
 }
 
 // Failures that no system call reports still say why: no output name, a source rewritten in
@@ -156,6 +155,11 @@ TEST_F(Save, EveryFailureSaysWhy) {
     EXPECT_EQ(document->SaveWithProgress(fs::path(), progress), E_FAIL);
     EXPECT_EQ(document->LastWriteReason(), resources::TranslatedString(ids::kNoOutputName));
 
+    // A source of this test's own, which another program rewrites in place half-way.
+    const fs::path own = dir / "own-source.mov";
+    fs::copy_file(source, own);
+    ASSERT_EQ(document->Open(Q(own)), 0);
+    ASSERT_EQ(document->CutUnits({3}), S_OK);
     struct Overwriting : RecordingProgress {
         void OnSaveProgress(int position) override {
             if (position >= 50 && !done) {
@@ -168,7 +172,7 @@ TEST_F(Save, EveryFailureSaysWhy) {
         fs::path source;
         bool done = false;
     } overwriting;
-    overwriting.source = source;
+    overwriting.source = own;
     const fs::path destination = dir / "changed.mov";
     EXPECT_EQ(document->SaveWithProgress(destination, overwriting), E_FAIL);
     EXPECT_TRUE(overwriting.done);

@@ -3,8 +3,8 @@
 // systems without unnamed files is removed by a SIGTERM handler), a file that appears under the
 // name during the save is neither replaced nor deleted, and the assembler leaves an existing
 // destination alone.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,8 +18,8 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/MovieAssembler.h"
-#include "engine/impl/EditPlan.h"
 #include "engine/impl/DurableFile.h"
+#include "engine/impl/EditPlan.h"
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/MovieImpl.h"
 #include "engine/impl/MovieWriter.h"

@@ -30,9 +30,9 @@ public:
     // Writes the final movie; the destination is created exclusively (never overwritten). The
     // callback gets message 1 with the fraction done at least at every percent, then message 2
     // just before the movie is named (the one commit point); answering 1 cancels. A source that
-    // changed while it was copied fails the write with SOURCE_CHANGED. A failed or cancelled write leaves nothing; a write that is killed leaves nothing
-    // either, except a hidden partial file on file systems without unnamed files (see
-    // RemovePartialFiles).
+    // changed while it was copied fails the write with SOURCE_CHANGED. A failed or cancelled write
+    // leaves nothing; a write that is killed leaves nothing either, except a hidden partial file on
+    // file systems without unnamed files (see RemovePartialFiles).
     ERROR_CREATEMOVFILE CreateNewMovFile(const FileLocator& destination, const CBrevioMovie* movie);
 
     // Why the last write failed: the system's error number (0 when the failure was not a system

@@ -114,9 +114,10 @@ DurableFile::~DurableFile() {
 }
 
 bool DurableFile::HoldsOurFile(const char* name) const {
-    struct stat ours {}, there {};
-    return ::fstat(fd_, &ours) == 0 &&
-           ::fstatat(folder_, name, &there, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, there);
+    struct stat ours {
+    }, there{};
+    return ::fstat(fd_, &ours) == 0 && ::fstatat(folder_, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+           SameFile(ours, there);
 }
 
 ERROR_CREATEMOVFILE DurableFile::Create(const std::filesystem::path& destination,
@@ -158,9 +159,10 @@ ERROR_CREATEMOVFILE DurableFile::Create(const std::filesystem::path& destination
             // Usable only when it can be named later: by its descriptor or its /proc path.
             char proc[64];
             std::snprintf(proc, sizeof proc, "%s/%d", TestHooks().procFdFolder, fd_);
-            struct stat viaProc {}, ours {};
-            const bool reachable = ::stat(proc, &viaProc) == 0 && ::fstat(fd_, &ours) == 0 &&
-                                   SameFile(viaProc, ours);
+            struct stat viaProc {
+            }, ours{};
+            const bool reachable =
+                ::stat(proc, &viaProc) == 0 && ::fstat(fd_, &ours) == 0 && SameFile(viaProc, ours);
             if (reachable || (TestHooks().linkByDescriptor && MayLinkDescriptors()))
                 return CREATEMOVFILE_OK;
             ::close(fd_);

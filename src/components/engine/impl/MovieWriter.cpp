@@ -340,8 +340,8 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
 }
 
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
-                                        int folder, const std::string& name,
-                                        WriteFailure& error, int* lockedFd) {
+                                        int folder, const std::string& name, WriteFailure& error,
+                                        int* lockedFd) {
     try {
         MoovLayout layout;
         for (const OutTrack& t : movie.tracks) {
@@ -426,8 +426,8 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
         error.Set("cannot open the destination folder");
         return CREATEMOVFILE_CREATE_FAILED;
     }
-    return WriteReferenceMovie(movie, sources, folder.get(), destination.filename().string(),
-                               error, nullptr);
+    return WriteReferenceMovie(movie, sources, folder.get(), destination.filename().string(), error,
+                               nullptr);
 }
 
 }  // namespace brevio::engine

@@ -69,8 +69,8 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
 // (INVALID_ARGUMENT). With `lockedFd`, the written file's descriptor stays open and locked and
 // is handed over; else it is closed.
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
-                                        int folder, const std::string& name,
-                                        WriteFailure& error, int* lockedFd);
+                                        int folder, const std::string& name, WriteFailure& error,
+                                        int* lockedFd);
 // The same in the folder of `destination`, given by path.
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
                                         const std::filesystem::path& destination,

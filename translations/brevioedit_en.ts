@@ -170,5 +170,30 @@ Editing will now close.</translation>
         <extracomment>Step of the instruction panel, chapter movies; the bracketed name is button 143.</extracomment>
         <translation>3. Click [Save] to save the edited movie.</translation>
     </message>
+    <message id="161">
+        <source>没有指定输出文件名。</source>
+        <extracomment>Reason of a failed save, second line of message 157.</extracomment>
+        <translation>No output file name was given.</translation>
+    </message>
+    <message id="162">
+        <source>保存时源影片已更改。</source>
+        <extracomment>Reason of a failed save, second line of message 157.</extracomment>
+        <translation>The source movie changed while it was saved.</translation>
+    </message>
+    <message id="163">
+        <source>源影片在保存时提前结束。</source>
+        <extracomment>Reason of a failed save, second line of message 157.</extracomment>
+        <translation>The source movie ended early while it was saved.</translation>
+    </message>
+    <message id="164">
+        <source>无法写入该影片。</source>
+        <extracomment>Reason of a failed save, second line of message 157.</extracomment>
+        <translation>The movie cannot be written.</translation>
+    </message>
+    <message id="165">
+        <source>文件名无效。文件名不能为空，也不能以点开头。请更改文件名，然后再试一次。</source>
+        <extracomment>Message box of the Save-As dialog: a typed name that is empty before the extension or would make a hidden file.</extracomment>
+        <translation>The file name is not valid: it must not be empty or begin with a dot. Change the file name and try again.</translation>
+    </message>
 </context>
 </TS>

@@ -15,6 +15,8 @@
 #include "engine/CVarnoMovie.h"
 #include "engine/FileLocator.h"
 #include "interfaces/ISaveProgress.h"
+#include "platform/FileHelpers.h"
+#include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
@@ -23,8 +25,9 @@ using namespace brevio::engine;
 
 namespace {
 
+// The path's bytes, those of existing names that Qt could not decode included.
 std::filesystem::path ToPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return std::filesystem::path(PathBytes(path).toStdString());
 }
 
 }  // namespace
@@ -275,6 +278,26 @@ HRESULT CBRVWrapper::CreateReferenceMovie(const QString& path) {
     }
 }
 
+HRESULT CBRVWrapper::CreateReferenceMovie(int folder, const std::string& name, int* lockedFd) {
+    referenceReason_.clear();
+    if (movie_ == nullptr || lockedFd == nullptr) return E_FAIL;
+    WaitForSave();
+    try {
+        const CBrevioMovFileEditor editor(*file_);
+        const ERROR_CREATEMOVFILE rc =
+            editor.CreateReferenceMovFile(folder, name, movie_.get(), lockedFd);
+        if (rc == CREATEMOVFILE_OK) return S_OK;
+        referenceReason_ =
+            editor.GetLastSystemError() != 0
+                ? QString::fromLocal8Bit(std::strerror(editor.GetLastSystemError()))
+                : QString::fromStdString(editor.GetLastError().empty() ? "cannot be written"
+                                                                       : editor.GetLastError());
+        return E_FAIL;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
 void CBRVWrapper::PrepareSave(const std::filesystem::path& path, ISaveProgress* progress) {
     // One save at a time: the worker of an earlier (cancelled) save must have ended before its
     // flag, its destination and its progress receiver are reused.
@@ -301,8 +324,17 @@ int CBRVWrapper::SettleSave(int endCode) {
 }
 
 QString CBRVWrapper::LastWriteReason() const {
-    if (writeSystemError_ == 0) return {};
-    return QString::fromLocal8Bit(std::strerror(writeSystemError_));
+    if (writeSystemError_ != 0) return QString::fromLocal8Bit(std::strerror(writeSystemError_));
+    // Failures of no system call say why in the user's language too.
+    if (destination_.empty()) return resources::TranslatedString(ids::kNoOutputName);
+    switch (writeResult_.load()) {
+        case CREATEMOVFILE_SOURCE_CHANGED:
+            return resources::TranslatedString(ids::kSourceChangedWhileSaving);
+        case CREATEMOVFILE_READ_FAILED:
+            return resources::TranslatedString(ids::kSourceEndedEarly);
+        default:
+            return resources::TranslatedString(ids::kMovieNotWritable);
+    }
 }
 
 HRESULT CBRVWrapper::SaveWithProgress(const QString& path, ISaveProgress& progress) {
@@ -335,6 +367,15 @@ EBrevioMovFileEditorProgressCallbackResult CBRVWrapper::SaveProgressCallback(
     EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user) {
     auto* self = static_cast<CBRVWrapper*>(user);
     if (self == nullptr) return BrevioMovFileEditorCancel;
+    if (message == BrevioMovFileEditorCommit) {
+        // The save's one commit point: either the cancel came first and nothing is named, or the
+        // movie is named and a later cancel no longer counts.
+        int32_t expected = kContinue;
+        return self->continueFlag_.compare_exchange_strong(expected, kCommitted) ||
+                       expected == kCommitted
+                   ? BrevioMovFileEditorContinue
+                   : BrevioMovFileEditorCancel;
+    }
     if (message == BrevioMovFileEditorProgress) {
         // Reported only when the bar moves, so that the UI thread's queue stays short.
         const int position = ProgressPosition(fraction);
@@ -355,10 +396,9 @@ uint32_t CBRVWrapper::Run() {
 int CBRVWrapper::RunSave() {
     const std::filesystem::path destination = destination_;
     bool written = false;
-    // The engine writes an unnamed file and names it only when it is whole and on the disk, so a
-    // failed write leaves nothing. The one file this worker may remove is the whole movie it has
-    // just put in place, when a cancel came first; never anything else found under that name.
-    bool complete = false;
+    // The engine names the movie only when it is whole and on the disk, and only after the
+    // progress callback agreed to commit (see SaveProgressCallback): a failed or cancelled write
+    // leaves nothing, and nothing is ever removed here.
     if (movie_ != nullptr && file_ != nullptr && !destination.empty()) {
         try {
             CBrevioMovFileEditor editor(*file_);
@@ -369,25 +409,13 @@ int CBRVWrapper::RunSave() {
             writeError_ = editor.GetLastError();
             writeResult_.store(result);
             written = result == CREATEMOVFILE_OK;
-            complete = written;
         } catch (...) {
             written = false;
         }
+    } else if (destination.empty()) {
+        writeError_ = "no output name";
     }
-
-    // The continue flag decides: a cancel recorded before this point discards even a complete
-    // file; once the write is kept (committed), a later cancel changes nothing.
-    bool cancelled = false;
-    if (written) {
-        int32_t expected = kContinue;
-        if (!continueFlag_.compare_exchange_strong(expected, kCommitted)) {
-            written = false;
-            cancelled = true;
-        }
-    } else {
-        cancelled = continueFlag_.load() < kContinue;
-    }
-    if (complete && !written) ::unlink(destination.c_str());
+    const bool cancelled = !written && continueFlag_.load() < kContinue;
 
     if (!cancelled && progress_ != nullptr)
         progress_->OnSaveEnded(written ? kSaveWritten : kSaveFailed);

@@ -35,7 +35,7 @@ public:
     // Values of the continue flag: below 1 means the user cancelled.
     static constexpr int32_t kCancelled = 0;
     static constexpr int32_t kContinue = 1;
-    // Set by the worker when a completed write is kept: a cancel can no longer undo it.
+    // Set at the save's commit point, just before the movie is named: a cancel no longer counts.
     static constexpr int32_t kCommitted = 2;
 
     CBRVWrapper();
@@ -91,29 +91,35 @@ public:
     // --- Writing ---
     // The reference movie of the current state at `path` (replacing a file there).
     HRESULT CreateReferenceMovie(const QString& path);
+    // The same as `name` in the folder open as `folder`, relative to that descriptor; the written
+    // file stays open and locked as *lockedFd (the caller closes it). Why a write failed, in the
+    // system's words when a system call failed: LastReferenceReason.
+    HRESULT CreateReferenceMovie(int folder, const std::string& name, int* lockedFd);
+    QString LastReferenceReason() const { return referenceReason_; }
     // A save run by a front end that starts this thread itself (the progress dialog): prepares
     // the worker to write `path` and report to `progress`, after waiting for an earlier worker.
     void PrepareSave(const QString& path, ISaveProgress& progress);
     // Settles that save once the front end has ended with `endCode` (1 written, 3 failed, anything
-    // else a cancel by the user). A cancel is recorded and returns 2 at once: the worker stops at
-    // its next progress report and removes what it wrote, and nobody waits for it. Otherwise (or
-    // when the write had already been kept) waits for the worker and returns its end code: 1
-    // written, 2 cancelled, 3 failed, 0 when it never ran.
+    // else a cancel by the user). A cancel before the commit point is recorded and returns 2 at
+    // once: the worker stops at its next progress report leaving nothing, and nobody waits for
+    // it. Otherwise (the movie was already being named) waits for the worker and returns its end
+    // code: 1 written, 2 cancelled, 3 failed, 0 when it never ran.
     int SettleSave(int endCode);
     // The same save without a dialog: runs the worker, reports to `progress` and waits for the
     // end. For the command-line tool.
     HRESULT SaveWithProgress(const QString& path, ISaveProgress& progress);
     HRESULT SaveWithProgress(const std::filesystem::path& path, ISaveProgress& progress);
-    // Records the user's cancel of the running save. False when the worker had already kept a
-    // completed write (the save then counts as written).
+    // Records the user's cancel of the running save. False once the save passed its commit point
+    // (the save then counts as written, or fails only for a reason after the naming).
     bool CancelSave();
     // End code of the last save the worker finished: 1 written, 2 cancelled, 3 failed; 0 before.
     int LastSaveResult() const { return saveResult_.load(); }
     // The engine's result of the last final write (-1 when it threw or never ran), for messages.
     int32_t LastWriteResult() const { return writeResult_.load(); }
     // Why the last final write failed, once the worker has ended: the system's error number (0
-    // when it was no system call's failure), its text in the user's language (empty for 0), and
-    // the engine's message for logs.
+    // when it was no system call's failure), a text in the user's language (the system's text
+    // for the number, else no output name, the source changed or ended early, or the movie
+    // cannot be written), and the engine's message for logs.
     int LastWriteSystemError() const { return writeSystemError_; }
     QString LastWriteReason() const;
     const std::string& LastWriteError() const { return writeError_; }
@@ -158,6 +164,7 @@ private:
     int writeSystemError_ = 0;
     std::string writeError_;
     std::string openError_;
+    QString referenceReason_;
 };
 
 }  // namespace brevio

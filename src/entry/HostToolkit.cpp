@@ -10,6 +10,8 @@
 #include <QThread>
 #include <cstring>
 
+#include "platform/PrivateFolder.h"
+
 namespace brevio {
 
 namespace {
@@ -70,7 +72,8 @@ bool IsWaylandReachable() {
     QByteArray name = qgetenv("WAYLAND_DISPLAY");
     if (name.isEmpty()) name = "wayland-0";
     if (name.startsWith('/')) return CanConnectUnix(name);
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    // Only a runtime folder of this user that nobody else may enter holds a socket to trust.
+    const QByteArray runtime = QByteArray::fromStdString(PrivateRuntimeFolder());
     if (runtime.isEmpty()) return false;
     return CanConnectUnix(runtime + '/' + name);
 }

@@ -1,5 +1,7 @@
 #include "DriveType.h"
 
+#include "FileHelpers.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -72,7 +74,7 @@ std::string ReadFirstLine(const fs::path& file) {
 }
 
 std::string NormalisedPath(const QString& path, bool resolveSymlinks) {
-    fs::path p(path.toStdString());
+    fs::path p(PathBytes(path).toStdString());
     if (resolveSymlinks) {
         std::error_code ec;
         fs::path resolved = fs::weakly_canonical(p, ec);

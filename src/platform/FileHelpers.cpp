@@ -1,9 +1,12 @@
 #include "FileHelpers.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QStringList>
 #include <cerrno>
 
 namespace brevio {
@@ -11,10 +14,47 @@ namespace brevio {
 namespace {
 
 QByteArray Native(const QString& path) {
-    return path.toUtf8();
+    return PathBytes(path);
+}
+
+// The entry of `folder` whose decoded name is `name`, when exactly one is.
+QByteArray FindEntry(const QByteArray& folder, const QString& name) {
+    DIR* dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
+    if (dir == nullptr) return {};
+    QByteArray found;
+    int matches = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (QFile::decodeName(entry->d_name) == name) {
+            found = entry->d_name;
+            ++matches;
+        }
+    }
+    ::closedir(dir);
+    return matches == 1 ? found : QByteArray();
 }
 
 }  // namespace
+
+QByteArray PathBytes(const QString& path) {
+    QByteArray bytes = QFile::encodeName(path);
+    struct stat info {};
+    if (!path.contains(QChar::ReplacementCharacter) || ::lstat(bytes.constData(), &info) == 0)
+        return bytes;
+    const QStringList elements = path.split(u'/');
+    QByteArray result;
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (i > 0) result += '/';
+        const QString& element = elements[i];
+        QByteArray encoded = QFile::encodeName(element);
+        if (element.contains(QChar::ReplacementCharacter) &&
+            ::lstat((result + encoded).constData(), &info) != 0) {
+            const QByteArray entry = FindEntry(result, element);
+            if (!entry.isEmpty()) encoded = entry;
+        }
+        result += encoded;
+    }
+    return result;
+}
 
 int64_t FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
     return (seconds + kFileTimeEpochOffsetSeconds) * kFileTimeTicksPerSecond + nanoseconds / 100;

@@ -23,6 +23,13 @@ bool GetFileSizeAndTime(const QString& path, FileSizeAndTime& out);
 // A POSIX time (seconds and nanoseconds since 1970) as a FILETIME count.
 int64_t FileTimeFromUnix(int64_t seconds, int64_t nanoseconds);
 
+// The bytes of the file name a path shown by Qt stands for. Qt decodes names that are not UTF-8
+// lossily (the bad bytes become U+FFFD), so QFile::encodeName alone cannot give them back: each
+// element that does not exist as encoded is looked up among its folder's entries, and the one
+// entry whose decoded name it is gives its bytes. Elements that match nothing (a new file name)
+// are encoded with QFile::encodeName.
+QByteArray PathBytes(const QString& path);
+
 // True when something (file or folder) exists at `path`, following symbolic links.
 bool PathExists(const QString& path);
 // True when any entry has the name `path`, a symbolic link included whatever it points to (or

@@ -33,5 +33,12 @@ inline constexpr uint32_t kSourceChanged = 155;
 inline constexpr uint32_t kSavingPleaseWait = 156;
 inline constexpr uint32_t kSaveFailed = 157;
 inline constexpr uint32_t kChapterSteps[] = {158, 159, 160};  // the instruction steps, chapter view
+// Why a save failed where no system error says it, and the refused file name of the Save-As
+// dialog.
+inline constexpr uint32_t kNoOutputName = 161;
+inline constexpr uint32_t kSourceChangedWhileSaving = 162;
+inline constexpr uint32_t kSourceEndedEarly = 163;
+inline constexpr uint32_t kMovieNotWritable = 164;
+inline constexpr uint32_t kInvalidFileName = 165;
 
 }  // namespace brevio::ids

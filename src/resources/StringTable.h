@@ -1,5 +1,5 @@
 #pragma once
-// The string table of the library: IDs 128 to 160, compiled in. Every user-visible text of the
+// The string table of the library: IDs 128 to 165, compiled in. Every user-visible text of the
 // windows comes from here (the texts are Chinese (Simplified), language 2052); other languages
 // are translations of it, keyed by the same IDs (StringTranslation.h).
 #include <cstdint>
@@ -8,7 +8,7 @@
 namespace brevio::resources {
 
 inline constexpr uint32_t kFirstStringId = 128;
-inline constexpr uint32_t kLastStringId = 160;
+inline constexpr uint32_t kLastStringId = 165;
 // The language of every resource: Chinese (Simplified).
 inline constexpr uint16_t kResourceLanguage = 2052;
 

@@ -78,6 +78,11 @@ int CMovieSaveDlg::OnSelChange() {
 }
 
 int CMovieSaveDlg::OnFileOK() {
+    // A name that is empty before its extension, or begins with a dot, would make a hidden file.
+    if (QFileInfo(CurrentFilePath()).fileName().startsWith(u'.')) {
+        ShowMessage(this, ids::kInvalidFileName, &messageCaption_, MB_ICONEXCLAMATION);
+        return 1;
+    }
     if (rule_(CurrentFilePath())) return 0;
     ShowMessage(this, ids::kFolderRefused, &messageCaption_, MB_ICONEXCLAMATION);
     return 1;

@@ -1,14 +1,19 @@
 #include "CRefMovFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <random>
 
+#include "document/CBRVWrapper.h"
 #include "module/ModuleHelpers.h"
+#include "platform/PrivateFolder.h"
 #include "resources/StringIds.h"
 
 namespace brevio {
@@ -16,16 +21,6 @@ namespace brevio {
 namespace {
 
 constexpr unsigned kUniqueNumbers = 0x10000;
-
-enum class CreateResult { Created, Exists, Failed };
-
-CreateResult CreateExclusively(int folder, const QByteArray& name) {
-    const int fd = ::openat(folder, name.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
-    ::close(fd);
-    return CreateResult::Created;
-}
 
 unsigned StartNumber() {
     // Like a tick count, but spread so that processes starting together do not all collide.
@@ -35,51 +30,103 @@ unsigned StartNumber() {
            kUniqueNumbers;
 }
 
-// True when `path` is a folder of this user that it can write to: the base of the private folder.
-bool IsUsableRuntimeFolder(const QByteArray& path) {
-    struct stat st {};
-    return path.startsWith('/') && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::geteuid() && ::access(path.constData(), W_OK | X_OK) == 0;
+bool SameFile(int fd, int folder, const char* name) {
+    struct stat a {
+    }, b{};
+    return ::fstat(fd, &a) == 0 && ::fstatat(folder, name, &b, AT_SYMLINK_NOFOLLOW) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Makes (when missing) and opens the private folder; -1 unless it is a real folder of this user
-// that nobody else may enter.
-int OpenPrivateFolder(const QByteArray& path) {
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) return -1;
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
-        (st.st_mode & 077) != 0) {
-        ::close(fd);
-        return -1;
+// Removes the reference movies and their hidden temporary files that no process holds locked:
+// what an editor that was killed left behind.
+void SweepLeftovers(int folder, const QByteArray& prefix, const QByteArray& extension) {
+    const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return;
+    DIR* dir = ::fdopendir(copy);
+    if (dir == nullptr) {
+        ::close(copy);
+        return;
     }
-    return fd;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        const bool movie = name.startsWith(prefix) && name.endsWith(extension);
+        const bool temporary = name.startsWith('.' + prefix) && name.endsWith(".partial");
+        if (!movie && !temporary) continue;
+        const int fd =
+            ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            SameFile(fd, folder, entry->d_name))
+            ::unlinkat(folder, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
 
 CRefMovFile::~CRefMovFile() {
-    if (folder_ < 0) return;
-    if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
-    ::close(folder_);
+    if (held_ >= 0) {
+        if (SameFile(held_, folder_, name_.c_str())) ::unlinkat(folder_, name_.c_str(), 0);
+        ::close(held_);
+    }
+    if (folder_ >= 0) ::close(folder_);
+    if (freshParent_ >= 0) {
+        ::unlinkat(freshParent_, freshName_.c_str(), AT_REMOVEDIR);
+        ::close(freshParent_);
+    }
 }
 
 QString CRefMovFile::PrivateFolderPath() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (IsUsableRuntimeFolder(runtime))
-        return QFile::decodeName(runtime) + u'/' + LoadString(ids::kTempFolderName);
+    const std::string runtime = PrivateRuntimeFolder();
+    if (!runtime.empty())
+        return QFile::decodeName(QByteArray::fromStdString(runtime)) + u'/' +
+               LoadString(ids::kTempFolderName);
     const QString temp = GetTempFolder();
     if (temp.isEmpty()) return {};
     return temp + LoadString(ids::kTempFolderName) + u'-' + QString::number(::geteuid());
 }
 
+bool CRefMovFile::Fail(const QString& what, int number) {
+    reason_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(number));
+    return false;
+}
+
+bool CRefMovFile::OpenFolder() {
+    const QByteArray folderName = QFile::encodeName(LoadString(ids::kTempFolderName));
+    const std::string runtime = PrivateRuntimeFolder();
+    if (!runtime.empty()) {
+        folder_ = OpenOrMakePrivateFolder(runtime, folderName.toStdString());
+        if (folder_ >= 0)
+            folderPath_ = QFile::decodeName(QByteArray::fromStdString(runtime) + '/' + folderName);
+    }
+    if (folder_ < 0) {
+        const QString temp = GetTempFolder();
+        if (temp.isEmpty()) return Fail(QStringLiteral("TMPDIR"), ENAMETOOLONG);
+        const QByteArray parent = QFile::encodeName(temp.chopped(1));
+        const QByteArray name = folderName + '-' + QByteArray::number(::geteuid());
+        folder_ = OpenOrMakePrivateFolder(parent.toStdString(), name.toStdString());
+        if (folder_ >= 0) {
+            folderPath_ = QFile::decodeName(parent + '/' + name);
+        } else {
+            // The fixed name is someone else's (or no folder): a fresh one of this object's own.
+            std::string fresh;
+            folder_ = MakeFreshPrivateFolder(parent.toStdString(), name.toStdString() + '-', fresh);
+            if (folder_ < 0) return Fail(QFile::decodeName(parent + '/' + name), errno);
+            freshParent_ = ::open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            freshName_ = fresh.substr(fresh.rfind('/') + 1);
+            folderPath_ = QFile::decodeName(QByteArray::fromStdString(fresh));
+        }
+    }
+    SweepLeftovers(folder_, QFile::encodeName(LoadString(ids::kTempFilePrefix)),
+                   QFile::encodeName(LoadString(ids::kTempFileExtension)));
+    return true;
+}
+
 bool CRefMovFile::MakeTempName() {
     if (!path_.isEmpty()) return true;
-    const QString folder = PrivateFolderPath();
-    if (folder.isEmpty()) return false;
-    if (folder_ < 0) folder_ = OpenPrivateFolder(QFile::encodeName(folder));
-    if (folder_ < 0) return false;
+    if (folder_ < 0 && !OpenFolder()) return false;
     const QString prefix = LoadString(ids::kTempFilePrefix);
     const QString extension = LoadString(ids::kTempFileExtension);
 
@@ -89,23 +136,48 @@ bool CRefMovFile::MakeTempName() {
         if (number == 0) continue;
         const QString base =
             prefix + QStringLiteral("%1").arg(number, 4, 16, QChar(u'0')).toUpper();
-        // The .tmp name is taken exclusively, as the system's own temporary names are; the .mov
-        // name that replaces it is taken exclusively too, so that two views (or two processes)
-        // never share a reference movie.
-        const QByteArray tmp = QFile::encodeName(base + QStringLiteral(".tmp"));
-        const CreateResult tmpResult = CreateExclusively(folder_, tmp);
-        if (tmpResult == CreateResult::Exists) continue;
-        if (tmpResult == CreateResult::Failed) return false;
+        // Taken exclusively and locked at once, so that two views (or two processes) never
+        // share a reference movie and no sweep takes it.
         const QByteArray movie = QFile::encodeName(base + extension);
-        const CreateResult movieResult = CreateExclusively(folder_, movie);
-        ::unlinkat(folder_, tmp.constData(), 0);
-        if (movieResult == CreateResult::Exists) continue;
-        if (movieResult == CreateResult::Failed) return false;
+        const int fd = ::openat(folder_, movie.constData(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return Fail(folderPath_ + u'/' + base + extension, errno);
+        struct stat st {};
+        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);  // swept away by another process before the lock: another name
+            continue;
+        }
+        held_ = fd;
         name_ = movie.toStdString();
-        path_ = folder + u'/' + base + extension;
+        path_ = folderPath_ + u'/' + base + extension;
         return true;
     }
-    return false;
+    return Fail(folderPath_, EEXIST);
+}
+
+QString CRefMovFile::PlayerPath() const {
+    if (path_.isEmpty()) return {};
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(folder_);
+    struct stat viaProc {
+    }, folder{};
+    if (::stat(proc.constData(), &viaProc) == 0 && ::fstat(folder_, &folder) == 0 &&
+        viaProc.st_dev == folder.st_dev && viaProc.st_ino == folder.st_ino)
+        return QFile::decodeName(proc + '/' + QByteArray::fromStdString(name_));
+    return path_;
+}
+
+HRESULT CRefMovFile::WriteMovie(CBRVWrapper& document) {
+    if (!MakeTempName()) return E_FAIL;
+    int written = -1;
+    const HRESULT hr = document.CreateReferenceMovie(folder_, name_, &written);
+    if (FAILED(hr)) {
+        reason_ = path_ + QStringLiteral(": ") + document.LastReferenceReason();
+        return hr;
+    }
+    if (held_ >= 0) ::close(held_);
+    held_ = written;
+    return hr;
 }
 
 }  // namespace brevio

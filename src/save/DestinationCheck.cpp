@@ -1,5 +1,6 @@
 #include "DestinationCheck.h"
 
+#include <QFile>
 #include <filesystem>
 #include <system_error>
 
@@ -21,11 +22,11 @@ DestinationCheck DestinationCheck::ForSystem() {
 
 QString DestinationCheck::CleanPath(const QString& path) {
     if (!path.startsWith(u'/')) return {};
-    const fs::path original(path.toStdString());
+    const fs::path original(PathBytes(path).toStdString());
     std::error_code ec;
     fs::path clean = fs::weakly_canonical(original, ec);
     if (ec) clean = original.lexically_normal();
-    QString text = QString::fromStdString(clean.string());
+    QString text = QFile::decodeName(QByteArray::fromStdString(clean.string()));
     while (text.size() > 1 && text.endsWith(u'/')) text.chop(1);
     return text;
 }

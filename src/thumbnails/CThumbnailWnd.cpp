@@ -355,12 +355,12 @@ void CThumbnailWnd::ResetStrip() {
 HRESULT CThumbnailWnd::RefreshReferenceMovie() {
     CUIWaitCursor wait;
     StopWorker();
-    const QString path = refMovie_.GetPath();
-    const HRESULT rc = document_.CreateReferenceMovie(path);
+    const HRESULT rc = refMovie_.WriteMovie(document_);
     if (FAILED(rc)) {
-        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION,
+                    refMovie_.FailureReason());
     } else {
-        moviePath_ = path;
+        moviePath_ = refMovie_.PlayerPath();
     }
     return rc;
 }

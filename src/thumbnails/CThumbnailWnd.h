@@ -88,7 +88,7 @@ public:
     // Undoes the last cut and selects the restored scenes.
     HRESULT UndoEdit();
     HRESULT RedoEdit();
-    QString GetReferenceMoviePath() const { return refMovie_.GetPath(); }
+    QString GetReferenceMoviePath() const { return refMovie_.PlayerPath(); }
     // Unselects the run: no scene is selected and nothing can be cut until the next selection.
     void ClearSelection();
     // Stops the worker and empties the strip.

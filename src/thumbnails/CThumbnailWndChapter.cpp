@@ -170,9 +170,10 @@ bool CThumbnailWndChapter::AnchorAtUnit(int index) {
 HRESULT CThumbnailWndChapter::RefreshReferenceMovie() {
     CUIWaitCursor wait;
     // The worker reads only the source movie through its own document: it keeps running.
-    const HRESULT hr = document_.CreateReferenceMovie(refMovie_.GetPath());
+    const HRESULT hr = refMovie_.WriteMovie(document_);
     if (FAILED(hr)) {
-        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION);
+        ShowMessage(this, ids::kTempFileFailed, &messageCaption_, MB_ICONEXCLAMATION,
+                    refMovie_.FailureReason());
     }
     return hr;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -11,7 +12,10 @@
 #include "document/CBRVWrapper.h"
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
+#include "engine/impl/DurableFile.h"
 #include "interfaces/ISaveProgress.h"
+#include "resources/StringIds.h"
+#include "resources/StringTranslation.h"
 
 using namespace brevio::engine;
 
@@ -112,6 +116,70 @@ TEST_F(Save, ACancelAfterTheWriteWasKeptChangesNothing) {
     EXPECT_EQ(document->SaveWithProgress(Q(destination), progress), S_OK);
     EXPECT_FALSE(progress.cancelAccepted);
     EXPECT_TRUE(FileExists(destination));
+}
+
+// A cancel that comes once the movie is named, while another program puts its own file under
+// the name: the save counts as written and nothing is removed, neither the movie (under the name
+// it was moved to) nor the other program's file.
+TEST_F(Save, ACancelAfterTheCommitPointRemovesNothing) {
+    static CBRVWrapper* saving = nullptr;
+    static fs::path named, moved, others;
+    static bool cancelAccepted = true;
+    saving = document.get();
+    named = dir / "late.mov";
+    moved = dir / "moved.mov";
+    others = dir / "others.mov";
+    std::ofstream(others) << "another program's file";
+    DurableFileHooks& hooks = TestHooks();
+    hooks.afterNaming = [] {
+        cancelAccepted = saving->CancelSave();
+        fs::rename(named, moved);
+        fs::rename(others, named);
+    };
+    RecordingProgress progress;
+    const HRESULT result = document->SaveWithProgress(Q(named), progress);
+    hooks.afterNaming = nullptr;
+    EXPECT_EQ(result, S_OK);
+    EXPECT_FALSE(cancelAccepted);
+    EXPECT_EQ(document->LastSaveResult(), kSaveWritten);
+    EXPECT_EQ(progress.ends, std::vector<int>{kSaveWritten});
+    std::ifstream in(named);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "another program's file");
+    EXPECT_EQ(testmovies::FfprobeErrors(moved), "");
+}
+
+// Failures that no system call reports still say why: no output name, a source rewritten in
+// place while it was copied (then nothing is named).
+TEST_F(Save, EveryFailureSaysWhy) {
+    RecordingProgress progress;
+    EXPECT_EQ(document->SaveWithProgress(fs::path(), progress), E_FAIL);
+    EXPECT_EQ(document->LastWriteReason(), resources::TranslatedString(ids::kNoOutputName));
+
+    // A source of this test's own, which another program rewrites in place half-way.
+    const fs::path own = dir / "own-source.mov";
+    fs::copy_file(source, own);
+    ASSERT_EQ(document->Open(Q(own)), 0);
+    ASSERT_EQ(document->CutUnits({3}), S_OK);
+    struct Overwriting : RecordingProgress {
+        void OnSaveProgress(int position) override {
+            if (position >= 50 && !done) {
+                std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+                file.seekp(std::streamoff(fs::file_size(source) / 2));
+                file << "other bytes";
+                done = true;
+            }
+        }
+        fs::path source;
+        bool done = false;
+    } overwriting;
+    overwriting.source = own;
+    const fs::path destination = dir / "changed.mov";
+    EXPECT_EQ(document->SaveWithProgress(destination, overwriting), E_FAIL);
+    EXPECT_TRUE(overwriting.done);
+    EXPECT_EQ(document->LastWriteResult(), CREATEMOVFILE_SOURCE_CHANGED);
+    EXPECT_EQ(document->LastWriteReason(),
+              resources::TranslatedString(ids::kSourceChangedWhileSaving));
+    EXPECT_FALSE(FileExists(destination));
 }
 
 TEST(SaveProgress, FractionsBecomeBarPositions) {

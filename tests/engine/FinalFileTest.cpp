@@ -3,6 +3,7 @@
 // systems without unnamed files is removed by a SIGTERM handler), a file that appears under the
 // name during the save is neither replaced nor deleted, and the assembler leaves an existing
 // destination alone.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,10 +18,12 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "engine/MovieAssembler.h"
+#include "engine/impl/DurableFile.h"
 #include "engine/impl/EditPlan.h"
 #include "engine/impl/FileImpl.h"
 #include "engine/impl/MovieImpl.h"
 #include "engine/impl/MovieWriter.h"
+#include "testmovies/Oracles.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
@@ -44,8 +47,9 @@ std::string Content(const fs::path& p) {
 struct Save {
     fs::path destination;
     double at = 2.0;  // fraction at which `what` happens
-    enum { Nothing, Kill, Terminate, CreateDestination } what = Nothing;
+    enum { Nothing, Kill, Terminate, CreateDestination, OverwriteSource } what = Nothing;
     FinalFileKind kind = FinalFileKind::Automatic;
+    fs::path source = {};  // for OverwriteSource
 };
 
 EBrevioMovFileEditorProgressCallbackResult OnProgress(EBrevioMovFileEditorProgressCallbackMessage,
@@ -55,6 +59,13 @@ EBrevioMovFileEditorProgressCallbackResult OnProgress(EBrevioMovFileEditorProgre
     if (fraction >= save->at && save->what == Save::Terminate) ::raise(SIGTERM);
     if (fraction >= save->at && save->what == Save::CreateDestination) {
         std::ofstream(save->destination) << "someone else's file";
+        save->what = Save::Nothing;
+    }
+    if (fraction >= save->at && save->what == Save::OverwriteSource) {
+        // Another program rewrites bytes of the source in place, as large as it was.
+        std::fstream file(save->source, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(fs::file_size(save->source) / 2));
+        file << "other bytes";
         save->what = Save::Nothing;
     }
     return BrevioMovFileEditorContinue;
@@ -202,6 +213,58 @@ TEST(EngineFinalFile, LongNamesFitTheirPartialNameAndTooLongOnesFailEarly) {
     EXPECT_EQ(SaveCut(source, tooLong, &error), CREATEMOVFILE_CREATE_FAILED);
     EXPECT_EQ(error, ENAMETOOLONG);
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{});
+}
+
+// The naming is checked against what was written and read: a partial file swapped for another
+// file is never named, a system without /proc still saves, a source rewritten in place fails the
+// save, and the process's SIGXFSZ disposition stays its own.
+TEST(EngineFinalFile, OnlyTheWrittenMovieOfAnUnchangedSourceIsNamed) {
+    const fs::path source = MakeMovie(SmallMovie({30, 30, 30}));
+    TempDir dir("final-checks");
+    DurableFileHooks& hooks = TestHooks();
+    const DurableFileHooks defaults = hooks;
+
+    // Another user's file put under the partial name just before the rename.
+    static const fs::path* decoy = nullptr;
+    const fs::path decoyPath = dir / "decoy";
+    decoy = &decoyPath;
+    hooks.beforeRename = [](int folder, const char* partial) {
+        std::ofstream(*decoy) << "16 bytes of his.";
+        ::renameat(AT_FDCWD, decoy->c_str(), folder, partial);
+    };
+    Save swapped{dir / "out.mov", 2.0, Save::Nothing, FinalFileKind::Partial};
+    EXPECT_EQ(SaveCut(source, swapped), CREATEMOVFILE_CREATE_FAILED);
+    hooks = defaults;
+    EXPECT_FALSE(fs::exists(swapped.destination));
+    const auto left = Names(dir.path());
+    ASSERT_EQ(left.size(), 1u);  // the other file, untouched under the name it was given
+    EXPECT_EQ(Content(dir / left[0]), "16 bytes of his.");
+    fs::remove(dir / left[0]);
+
+    // No /proc and no right to link by descriptor: the partial file is used.
+    hooks.procFdFolder = "/no-proc/self/fd";
+    hooks.linkByDescriptor = false;
+    Save noProc{dir / "no-proc.mov"};
+    EXPECT_EQ(SaveCut(source, noProc), CREATEMOVFILE_OK);
+    hooks = defaults;
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"no-proc.mov"});
+    EXPECT_EQ(FfprobeErrors(noProc.destination), "");
+
+    // The source rewritten in place while it is copied: nothing is named.
+    const fs::path changing = dir / "changing-source.mov";
+    fs::copy_file(source, changing);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &before), 0);
+    for (FinalFileKind kind : {FinalFileKind::Automatic, FinalFileKind::Partial}) {
+        Save overwritten{dir / "overwritten.mov", 0.5, Save::OverwriteSource, kind, changing};
+        int error = -1;
+        EXPECT_EQ(SaveCut(changing, overwritten, &error), CREATEMOVFILE_SOURCE_CHANGED);
+        EXPECT_EQ(error, 0);
+        EXPECT_FALSE(fs::exists(overwritten.destination));
+    }
+    struct sigaction after {};
+    ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &after), 0);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
 }  // namespace

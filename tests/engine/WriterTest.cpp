@@ -200,6 +200,7 @@ struct ProgressLog {
 EBrevioMovFileEditorProgressCallbackResult Record(
     EBrevioMovFileEditorProgressCallbackMessage message, double fraction, void* user) {
     auto* log = static_cast<ProgressLog*>(user);
+    if (message == BrevioMovFileEditorCommit) return BrevioMovFileEditorContinue;
     EXPECT_EQ(message, BrevioMovFileEditorProgress);
     log->fractions.push_back(fraction);
     return fraction >= log->cancelAt ? BrevioMovFileEditorCancel : BrevioMovFileEditorContinue;

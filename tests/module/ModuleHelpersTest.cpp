@@ -56,7 +56,7 @@ TEST(ShowMessage, OkCancelReturnsTheAnswer) {
 TEST(ShowMessage, MissingStringStillShowsTheBox) {
     const QString caption = QStringLiteral("x");
     auto record = AnswerNextMessageBox(QMessageBox::Ok);
-    EXPECT_EQ(ShowMessage(nullptr, 161, &caption, MB_OK), IDOK);
+    EXPECT_EQ(ShowMessage(nullptr, 166, &caption, MB_OK), IDOK);
     ASSERT_TRUE(record->seen);
     EXPECT_TRUE(record->text.isEmpty());
     EXPECT_EQ(record->icon, QMessageBox::NoIcon);
@@ -72,7 +72,7 @@ TEST(SetWindowTextFromString, SetsWhatTheWindowShows) {
     EXPECT_EQ(label.text(), LoadString(147));
     EXPECT_EQ(button.text(), LoadString(141));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Albumora EX"));
-    EXPECT_TRUE(SetWindowTextFromString(&label, 161));
+    EXPECT_TRUE(SetWindowTextFromString(&label, 166));
     EXPECT_TRUE(label.text().isEmpty());
     EXPECT_FALSE(SetWindowTextFromString(nullptr, 128));
 }

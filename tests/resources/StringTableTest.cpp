@@ -26,7 +26,7 @@ TEST(StringTable, KnownTextsAndMissingIds) {
     EXPECT_EQ(LoadString(131), QStringLiteral("Main dialog creation failed !"));
     EXPECT_EQ(LoadString(128), QStringLiteral("Albumora EX"));
     EXPECT_EQ(LoadString(137), QString::fromUtf8("MOV \xe6\x96\x87\xe4\xbb\xb6 (*.mov)|*.mov||"));
-    for (uint32_t id : {0u, 1u, 127u, 161u, 0x10000u + 131u, 0xFFFFFFFFu}) {
+    for (uint32_t id : {0u, 1u, 127u, 166u, 0x10000u + 131u, 0xFFFFFFFFu}) {
         EXPECT_TRUE(LoadString(id).isEmpty()) << "string " << id;
     }
 }
@@ -84,7 +84,8 @@ TEST(StringTable, EnglishLastsAsLongAsItsTranslationAndLeavesTheHostsTranslators
         ASSERT_TRUE(english.Installed());
         EXPECT_EQ(LoadString(144), QStringLiteral("Cut scenes"));
         EXPECT_EQ(LoadString(155).count(u'\n'), 1);
-        EXPECT_TRUE(LoadString(161).isEmpty());
+        EXPECT_TRUE(LoadString(166).isEmpty());
+        EXPECT_EQ(LoadString(162), QStringLiteral("The source movie changed while it was saved."));
         EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save"), hostSave);
     }
     EXPECT_TRUE(chineseEverywhere());

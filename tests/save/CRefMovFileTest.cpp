@@ -104,41 +104,99 @@ TEST(CRefMovFile, PrivateFolderPrivateFilesUniqueNamesDeletedWithTheObject) {
     EXPECT_FALSE(QFile::exists(secondPath));  // never written: deleted quietly
     EXPECT_TRUE(QFileInfo(folder).isDir());   // the folder stays
 
-    // A runtime folder of this user is preferred; one of another user is not used.
+    // A runtime folder of this user with mode 0700 is preferred; one open to others, or of
+    // another user, is not used, and nothing is made in it.
     test::TempDir runtime(QStringLiteral("runtime"));
+    const QByteArray runtimeBytes = QFile::encodeName(runtime.path());
     {
+        ASSERT_EQ(::chmod(runtimeBytes.constData(), 0700), 0);
         EnvironmentScope scopeRuntime("XDG_RUNTIME_DIR", runtime.path());
         CRefMovFile ref;
         ASSERT_TRUE(ref.MakeTempName());
         EXPECT_EQ(QFileInfo(ref.GetPath()).absolutePath(), runtime.path() + "/BrevioEdit");
+        ASSERT_TRUE(QDir(runtime.path() + "/BrevioEdit").removeRecursively());
     }
-    ASSERT_EQ(::chown(QFile::encodeName(runtime.path()).constData(), ::geteuid() + 1, -1) == 0,
-              ::geteuid() == 0);
+    {
+        ASSERT_EQ(::chmod(runtimeBytes.constData(), 0777), 0);
+        EnvironmentScope scopeRuntime("XDG_RUNTIME_DIR", runtime.path());
+        EXPECT_EQ(CRefMovFile::PrivateFolderPath(), folder);
+        CRefMovFile ref;
+        ASSERT_TRUE(ref.MakeTempName());
+        EXPECT_EQ(QFileInfo(ref.GetPath()).absolutePath(), folder);
+        EXPECT_EQ(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{});
+        ASSERT_EQ(::chmod(runtimeBytes.constData(), 0700), 0);
+    }
+    ASSERT_EQ(::chown(runtimeBytes.constData(), ::geteuid() + 1, -1) == 0, ::geteuid() == 0);
     if (::geteuid() == 0) {
         EnvironmentScope scopeRuntime("XDG_RUNTIME_DIR", runtime.path());
         EXPECT_EQ(CRefMovFile::PrivateFolderPath(), folder);
     }
 }
 
-TEST(CRefMovFile, UnusableFoldersLeaveAnEmptyPath) {
+// A temporary folder that cannot hold one gives an empty path and a reason; a fixed name taken by
+// a folder open to everyone or a link gives a fresh private folder, removed with the object, and
+// nothing is put in the planted entry.
+TEST(CRefMovFile, UnusableFoldersFailWithAReasonTakenNamesGetAFreshFolder) {
     test::TempDir temp(QStringLiteral("refmov-fail"));
     const QString file = temp.file(QStringLiteral("plain-file"));
     std::ofstream(file.toStdString()) << "x";
-    test::TempDir shared(QStringLiteral("refmov-shared"));
-    ASSERT_TRUE(QDir().mkdir(OwnFolder(shared.path())));
-    ::chmod(QFile::encodeName(OwnFolder(shared.path())).constData(), 0777);
-    test::TempDir linked(QStringLiteral("refmov-link"));
-    ASSERT_TRUE(QFile::link(temp.path(), OwnFolder(linked.path())));
-    for (const QString& folder : {file,                                      // a file, not a folder
-                                  QStringLiteral("/") + QString(300, u'a'),  // too long
-                                  shared.path(),                             // open to everyone
-                                  linked.path()}) {                          // a link to a folder
+    for (const QString& folder : {file,                                         // not a folder
+                                  QStringLiteral("/") + QString(300, u'a')}) {  // too long
         TempFolderScope scope(folder);
         CRefMovFile ref;
         EXPECT_FALSE(ref.MakeTempName()) << folder.toStdString();
         EXPECT_TRUE(ref.GetPath().isEmpty());
+        EXPECT_FALSE(ref.FailureReason().isEmpty());
     }
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files), QStringList{"plain-file"});
+    test::TempDir shared(QStringLiteral("refmov-shared"));
+    ASSERT_TRUE(QDir().mkdir(OwnFolder(shared.path())));
+    ::chmod(QFile::encodeName(OwnFolder(shared.path())).constData(), 0777);
+    test::TempDir target(QStringLiteral("refmov-target"));
+    test::TempDir linked(QStringLiteral("refmov-link"));
+    ASSERT_TRUE(QFile::link(target.path(), OwnFolder(linked.path())));
+    for (const QString& folder : {shared.path(), linked.path()}) {
+        TempFolderScope scope(folder);
+        QString fresh;
+        {
+            CRefMovFile ref;
+            ASSERT_TRUE(ref.MakeTempName()) << folder.toStdString();
+            fresh = QFileInfo(ref.GetPath()).absolutePath();
+            EXPECT_TRUE(fresh.startsWith(OwnFolder(folder) + u'-')) << fresh.toStdString();
+            EXPECT_EQ(Mode(fresh), 0700u);
+        }
+        EXPECT_FALSE(QFileInfo::exists(fresh));
+    }
+    EXPECT_EQ(QDir(OwnFolder(shared.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{});
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{});
+}
+
+// Reference movies left by an editor that was killed are removed when the folder is next used;
+// one that a living object holds stays.
+TEST(CRefMovFile, LeftoversOfAKilledEditorAreSwept) {
+    test::TempDir temp(QStringLiteral("refmov-sweep"));
+    TempFolderScope scope(temp.path());
+    const QString folder = OwnFolder(temp.path());
+    CRefMovFile living;
+    ASSERT_TRUE(living.MakeTempName());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        CRefMovFile killed;
+        ::_exit(killed.MakeTempName() ? 0 : 1);  // never destroyed: its file stays
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_EQ(status, 0);
+    std::ofstream(QFile::encodeName(folder + QStringLiteral("/unrelated")).constData()) << "x";
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 3);
+    CRefMovFile next;
+    ASSERT_TRUE(next.MakeTempName());
+    QStringList expected{QFileInfo(living.GetPath()).fileName(),
+                         QFileInfo(next.GetPath()).fileName(), QStringLiteral("unrelated")};
+    expected.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
 }
 
 // Runs `body` as another user in a child process; its result is the child's exit code (0 for
@@ -170,7 +228,8 @@ TEST(CRefMovFile, TwoUsersShareATemporaryFolderSafely) {
     ASSERT_TRUE(QDir(victimFolder).removeRecursively());
 
     // Another user makes the victim's folder first, open to everyone, or plants a link there:
-    // the victim refuses it and leaves nothing in it for the other user to replace or read.
+    // the victim refuses it, leaves nothing in it for the other user to replace or read, and
+    // still gets a private folder of its own.
     const auto plant = [&](bool link) {
         return AsUser(kOther, [&] {
             const QByteArray path = QFile::encodeName(victimFolder);
@@ -180,7 +239,7 @@ TEST(CRefMovFile, TwoUsersShareATemporaryFolderSafely) {
     };
     for (bool link : {false, true}) {
         ASSERT_EQ(plant(link), 0);
-        EXPECT_EQ(AsUser(kVictim, [] { return CRefMovFile().MakeTempName(); }), 1);
+        EXPECT_EQ(AsUser(kVictim, [] { return CRefMovFile().MakeTempName(); }), 0);
         if (!link) {
             EXPECT_EQ(QDir(victimFolder).entryList(QDir::Files), QStringList{});
         }

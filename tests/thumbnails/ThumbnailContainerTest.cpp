@@ -2,6 +2,7 @@
 // selected-seconds list against the strip, the Delete key, cut and undo, Save with its file
 // dialog and progress dialog, and a source movie changed on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -327,6 +328,44 @@ TEST_F(ThumbnailContainerTest, SaveRefusesAnExistingNameAndWritesNothing) {
     EXPECT_EQ(pane_->GetSavedPath(nullptr), E_POINTER);
     QApplication::processEvents();
     EXPECT_TRUE(host_.closeRequests.empty());
+}
+
+// Names are bytes: a name that would make a hidden file is refused with its own message, and a
+// folder whose name is not UTF-8 (shown by Qt with replacement characters) takes the movie under
+// exactly its bytes.
+TEST_F(ThumbnailContainerTest, SavesIntoANonUtf8FolderAndRefusesHiddenNames) {
+    ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(20)));
+    ASSERT_NO_FATAL_FAILURE(ShowAt(0));
+    Button(1002)->click();
+    ASSERT_TRUE(WaitIdle());
+    const QByteArray folder = QFile::encodeName(tmp_.path()) + "/clips-\xff\xfe";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    const QString shown = QFile::decodeName(folder);
+    ASSERT_NE(QFile::encodeName(shown), folder);
+
+    std::shared_ptr<test::MessageBoxRecord> refusal;
+    bool stayedOpen = false;
+    auto saveAs = test::AnswerNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CMovieSaveDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        refusal = test::AnswerNextMessageBox(QMessageBox::Ok);
+        name->setText(shown + QStringLiteral("/.mov"));
+        dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        stayedOpen = dialog->isVisible();
+        name->setText(shown + QStringLiteral("/cut"));
+        dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+    });
+    Button(1005)->click();
+    ASSERT_TRUE(*saveAs);
+    ASSERT_TRUE(refusal && refusal->seen);
+    EXPECT_EQ(refusal->text, LoadString(165));
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_TRUE(test::WaitUntil([this] { return !host_.closeRequests.empty(); }, 60000));
+    EXPECT_EQ(host_.closeRequests, std::vector<int>{0});
+    const fs::path saved = (folder + "/cut.mov").toStdString();
+    EXPECT_EQ(testmovies::FfprobeErrors(saved), "");
+    EXPECT_FALSE(fs::exists(saved.parent_path() / ".mov"));
 }
 
 TEST_F(ThumbnailContainerTest, ASourceTouchedOnDiskIsReportedOnceAndEndsWith7) {

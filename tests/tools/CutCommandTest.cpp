@@ -284,6 +284,9 @@ TEST(CutCommand, BadArgumentsAndMoviesThatDoNotOpen) {
     EXPECT_EQ(code({source, "--remove", "1-3", "-o", out}), 2);  // every unit
     EXPECT_EQ(code({source, "--remove", "1", "-o", out, "--bogus"}), 2);
     EXPECT_FALSE(fs::exists(out));
+    const auto unnamed = Brevio({"cut", source, "--remove", "1", "-o", ""});
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_NE(unnamed.err.find("no output name"), std::string::npos) << unnamed.err;
 
     // An existing output is never touched, whatever else is wrong.
     { std::ofstream(out, std::ios::binary) << "keep me\n"; }

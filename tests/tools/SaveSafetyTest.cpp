@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "ToolTestSupport.h"
@@ -131,6 +132,35 @@ TEST(SaveSafety, KilledAtThreePointsOfALargeSaveLeavesNothingOrTheWholeMovie) {
                 EXPECT_TRUE(WIFSIGNALED(status)) << "exited without writing the movie";
             }
         }
+    }
+
+    // Another program rewrites 24 MB of the source in place as the copy starts and half-way
+    // through: the save fails and names nothing, never a movie of other bytes.
+    const uint64_t span = 24u << 20, at = fs::file_size(source) / 3;
+    std::string original(span, '\0');
+    std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(std::streamoff(at));
+    ASSERT_TRUE(file.read(original.data(), std::streamsize(span)));
+    std::string other = original;
+    for (char& c : other) c = char(~c);
+    for (const Point& point : {points[0], points[1]}) {
+        SCOPED_TRACE(std::string("overwritten at the ") + point.name);
+        const pid_t pid = Spawn(cut);
+        ASSERT_GT(pid, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        int status = 0;
+        bool ended = false;
+        while (WritingSize(pid, out) < point.size && !ended &&
+               std::chrono::steady_clock::now() < deadline)
+            ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        file.seekp(std::streamoff(at));
+        file.write(other.data(), std::streamsize(span)).flush();
+        if (!ended) ::waitpid(pid, &status, 0);
+        file.seekp(std::streamoff(at));
+        file.write(original.data(), std::streamsize(span)).flush();
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 7) << "ended before the source was rewritten";
+        EXPECT_EQ(Names(out), std::vector<std::string>{});
     }
 }
 

@@ -102,6 +102,7 @@ int ParseArguments(const CutOptions& options, CutArguments& cut) {
     std::string error;
     auto numbers = ParseUnitList(options.list, error);
     if (!numbers) return BadArguments("cut", error);
+    if (options.destination.empty()) return BadArguments("cut", "no output name");
     cut.source = options.source;
     cut.destination = options.destination;
     cut.numbers = std::move(*numbers);
@@ -187,7 +188,8 @@ int WriteMovie(const CutArguments& cut, CBRVWrapper& document) {
         std::fprintf(stderr, "brevio cut: %s exists already\n", cut.destination.c_str());
         return kExitBadArguments;
     }
-    // The system's reason, as the editor shows it, else the engine's own words.
+    // The system's reason, as the editor shows it, else the engine's own words ("the source
+    // movie changed while it was saved", "the source file ended early").
     const int number = document.LastWriteSystemError();
     const std::string reason = number != 0                          ? std::strerror(number)
                                : !document.LastWriteError().empty() ? document.LastWriteError()

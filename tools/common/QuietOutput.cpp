@@ -1,6 +1,5 @@
 #include "QuietOutput.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QtGlobal>
@@ -9,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "platform/PrivateFolder.h"
 
 namespace brevio::tool {
 
@@ -30,20 +31,19 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     }
 }
 
-// $TMPDIR/runtime-UID (or /tmp/...), made when missing; used only when it is a folder of ours
-// that nobody else may enter.
+// A private runtime folder for Qt and its plugins where XDG_RUNTIME_DIR names none (unset, or a
+// folder that is someone else's or open to others): $TMPDIR/runtime-UID (or /tmp/...), made when
+// missing, or, where another user took that name, a fresh $TMPDIR/runtime-UID-XXXXXX.
 void ProvideRuntimeFolder() {
-    const char* current = std::getenv("XDG_RUNTIME_DIR");
-    if (current != nullptr && current[0] != '\0') return;
+    if (!PrivateRuntimeFolder().empty()) return;
     const char* tmp = std::getenv("TMPDIR");
-    std::string folder = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-    folder += "/runtime-" + std::to_string(::getuid());
-    ::mkdir(folder.c_str(), 0700);
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
-        return;
-    }
+    const std::string parent = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+    const std::string name = "runtime-" + std::to_string(::geteuid());
+    std::string folder = parent + "/" + name;
+    int fd = OpenOrMakePrivateFolder(parent, name);
+    if (fd < 0) fd = MakeFreshPrivateFolder(parent, name + "-", folder);
+    if (fd < 0) return;
+    ::close(fd);
     ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 

@@ -4,9 +4,9 @@
 namespace brevio::tool {
 
 // Drops the messages of Qt and of the plugins it loads (the platform, PulseAudio through Qt
-// Multimedia), unless BREVIO_DEBUG=1 asks to keep them. Gives a process without XDG_RUNTIME_DIR a
-// private runtime folder, the one Qt would pick after warning about it. Call before any Qt object
-// exists.
+// Multimedia), unless BREVIO_DEBUG=1 asks to keep them. Gives a process whose XDG_RUNTIME_DIR is
+// unset, someone else's or open to others a private runtime folder of its own. Call before any Qt
+// object exists.
 void InstallQuietOutput();
 
 // While a line is set, a fatal Qt message (Qt found no display platform it could load) ends the

@@ -1,5 +1,8 @@
 #include "engine/CBrevioMovFileEditor.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <new>
@@ -37,20 +40,38 @@ ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(const FileLocat
                                                                  const CBrevioMovie* movie) const {
     lastSystemError_ = 0;
     lastError_.clear();
+    if (destination.IsEmpty()) return CREATEMOVFILE_INVALID_ARGUMENT;
+    std::filesystem::path folder = destination.GetPath().parent_path();
+    if (folder.empty()) folder = ".";
+    const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        lastSystemError_ = errno;
+        lastError_ = "cannot open the destination folder";
+        return CREATEMOVFILE_CREATE_FAILED;
+    }
+    const ERROR_CREATEMOVFILE rc =
+        CreateReferenceMovFile(fd, destination.GetPath().filename().string(), movie);
+    ::close(fd);
+    return rc;
+}
+
+ERROR_CREATEMOVFILE CBrevioMovFileEditor::CreateReferenceMovFile(int folder,
+                                                                 const std::string& name,
+                                                                 const CBrevioMovie* movie,
+                                                                 int* lockedFd) const {
+    lastSystemError_ = 0;
+    lastError_.clear();
     try {
         OutputMovie out;
         SourceFiles sources;
-        if (auto rc = Prepare(file_, destination, movie, out, sources); rc != CREATEMOVFILE_OK)
+        if (auto rc = Prepare(file_, FileLocator(name), movie, out, sources);
+            rc != CREATEMOVFILE_OK)
             return rc;
-        // Replacing a file the movie reads from would destroy the media it points to.
-        for (const auto& source : sources.paths) {
-            std::error_code ec;
-            if (std::filesystem::equivalent(source, destination.GetPath(), ec) && !ec)
-                return CREATEMOVFILE_INVALID_ARGUMENT;
-        }
+        if (folder < 0 || name.empty() || name.find('/') != std::string::npos)
+            return CREATEMOVFILE_INVALID_ARGUMENT;
         WriteFailure error;
         const ERROR_CREATEMOVFILE rc =
-            WriteReferenceMovie(out, sources, destination.GetPath(), error);
+            WriteReferenceMovie(out, sources, folder, name, error, lockedFd);
         lastSystemError_ = error.systemError;
         lastError_ = std::move(error.message);
         return rc;

@@ -19,7 +19,8 @@ enum ERROR_CREATEMOVFILE : int32_t {
     CREATEMOVFILE_WRITE_FAILED = 5,   // a write failed (a full disk among others)
     CREATEMOVFILE_CANCELLED = 6,
     CREATEMOVFILE_OUT_OF_MEMORY = 7,
-    CREATEMOVFILE_UNSUPPORTED = 8,  // a structure the writer cannot reproduce
+    CREATEMOVFILE_UNSUPPORTED = 8,     // a structure the writer cannot reproduce
+    CREATEMOVFILE_SOURCE_CHANGED = 9,  // the source was changed while it was copied
 };
 
 // Why opening failed (CVarnoMovFile::GetOpenResult, CBrevioMovie::GetOpenResult): 0 is success.
@@ -31,6 +32,9 @@ enum EVARNOMOVFILE_OPEN : int32_t {
 
 enum EBrevioMovFileEditorProgressCallbackMessage : int32_t {
     BrevioMovFileEditorProgress = 1,  // the double is the fraction done, 0.0 to 1.0
+    // The movie is whole and on the disk; answering Continue names it, after which the write can
+    // no longer be cancelled. Answering Cancel leaves nothing.
+    BrevioMovFileEditorCommit = 2,
 };
 
 enum EBrevioMovFileEditorProgressCallbackResult : int32_t {

@@ -1,6 +1,7 @@
 #include "CFrameSource.h"
 
 #include "BmpWriter.h"
+#include "platform/FileHelpers.h"
 
 namespace brevio {
 
@@ -61,7 +62,7 @@ HRESULT CFrameSource::Open(const QString& path, int32_t kind) {
     if (path.isEmpty()) return E_POINTER;
     if (kind != kFrameSourceOpenMovie) return E_INVALIDARG;
     decoder_.reset();
-    auto file = media::MediaFile::Open(path.toStdString());
+    auto file = media::MediaFile::Open(PathBytes(path).toStdString());
     if (!file) return E_FAIL;
     decoder_ = media::VideoDecoder::Create(std::move(file), 1);
     if (!decoder_ || decoder_->FrameCount() == 0) {

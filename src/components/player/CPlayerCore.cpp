@@ -6,6 +6,7 @@
 #include "CAudioOutput.h"
 #include "media/MediaFile.h"
 #include "media/VideoDecoder.h"
+#include "platform/FileHelpers.h"
 
 namespace brevio::player {
 
@@ -125,7 +126,7 @@ HRESULT CPlayerCore::Open(const QString& path) {
         return S_OK;
     }
     std::string error;
-    auto file = media::MediaFile::Open(path.toStdString(), &error);
+    auto file = media::MediaFile::Open(PathBytes(path).toStdString(), &error);
     std::unique_ptr<media::VideoDecoder> decoder;
     if (file) decoder = media::VideoDecoder::Create(file, kDecoderThreads, &error);
     if (!decoder || decoder->FrameCount() == 0) {

@@ -13,7 +13,8 @@ FileHandle::~FileHandle() {
     Close();
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : fd_(other.fd_), size_(other.size_), seen_(other.seen_) {
     other.fd_ = -1;
     other.size_ = 0;
 }
@@ -23,6 +24,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
         Close();
         fd_ = other.fd_;
         size_ = other.size_;
+        seen_ = other.seen_;
         other.fd_ = -1;
         other.size_ = 0;
     }
@@ -45,7 +47,21 @@ Result<FileHandle> FileHandle::OpenRead(const std::filesystem::path& path) {
     FileHandle h;
     h.fd_ = fd;
     h.size_ = uint64_t(st.st_size);
+    h.seen_ = SeenOf(st);
     return h;
+}
+
+FileHandle::Seen FileHandle::SeenOf(const struct ::stat& st) {
+    return Seen{uint64_t(st.st_dev),
+                uint64_t(st.st_ino),
+                uint64_t(st.st_size),
+                {int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec)},
+                {int64_t(st.st_ctim.tv_sec), int64_t(st.st_ctim.tv_nsec)}};
+}
+
+bool FileHandle::Unchanged() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && SeenOf(st) == seen_;
 }
 
 Status FileHandle::ReadAt(uint64_t offset, void* buffer, size_t length) const {

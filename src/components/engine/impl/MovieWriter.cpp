@@ -2,39 +2,29 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "engine/impl/AtomBuilder.h"
+#include "engine/impl/DurableFile.h"
 #include "engine/impl/MoovBuilder.h"
 
 namespace brevio::engine {
 
 namespace {
 
-// Writing past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the process. The writer
-// wants the EFBIG error instead, so the signal is ignored while a default disposition is set.
-void IgnoreFileSizeSignal() {
-    struct sigaction current {};
-    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    }
-}
+constexpr const char* kSourceChangedMessage = "the source movie changed while it was saved";
 
 bool WriteAll(int fd, uint64_t offset, const uint8_t* data, size_t length, WriteFailure& error) {
     while (length > 0) {
@@ -61,13 +51,14 @@ public:
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
-    int get() const { return fd_; }
-    // Closes and reports the result of close().
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
     }
+    int get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -221,128 +212,7 @@ struct ChunkRef {
     size_t chunk;
 };
 
-// The hidden partial files being written, by folder descriptor and name, for a signal handler
-// to remove. A slot is claimed with `busy`, filled, and published by storing the descriptor.
-struct PartialSlot {
-    std::atomic<bool> busy{false};
-    std::atomic<int> dir{-1};
-    char name[NAME_MAX + 1] = {};
-};
-PartialSlot g_partials[16];
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
-
-class PartialRegistration {
-public:
-    PartialRegistration(int dir, const std::string& name) {
-        for (PartialSlot& slot : g_partials) {
-            if (slot.busy.exchange(true)) continue;
-            std::memcpy(slot.name, name.c_str(), std::min(name.size() + 1, sizeof slot.name));
-            slot.name[NAME_MAX] = '\0';
-            slot.dir.store(dir, std::memory_order_release);
-            slot_ = &slot;
-            return;
-        }
-    }
-    ~PartialRegistration() {
-        if (slot_ == nullptr) return;
-        slot_->dir.store(-1, std::memory_order_release);
-        slot_->busy.store(false);
-    }
-    PartialRegistration(const PartialRegistration&) = delete;
-    PartialRegistration& operator=(const PartialRegistration&) = delete;
-
-private:
-    PartialSlot* slot_ = nullptr;
-};
-
-// The longest leading part of `text` of at most `limit` bytes that does not split a UTF-8
-// sequence (other bytes are kept as they are).
-std::string CutAtCharacter(const std::string& text, size_t limit) {
-    if (text.size() <= limit) return text;
-    size_t end = limit;
-    while (end > 0 && (uint8_t(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
-}
-
-// Gives the finished partial file `from` the name `to` in the folder `dir` unless `to` exists.
-int RenameWithoutReplacing(int dir, const char* from, const char* to) {
-    if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (::linkat(dir, from, dir, to, 0) != 0) return errno;
-    ::unlinkat(dir, from, 0);
-    return 0;
-}
-
-// Gives the unnamed file `fd` the name `to` in the folder `dir` unless `to` exists. Linking by
-// the descriptor itself needs CAP_DAC_READ_SEARCH; everyone else links its /proc entry.
-int LinkUnnamed(int fd, int dir, const char* to) {
-    if (::linkat(fd, "", dir, to, AT_EMPTY_PATH) == 0) return 0;
-    if (errno != ENOENT && errno != EPERM && errno != EINVAL) return errno;
-    char proc[40];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    if (::linkat(AT_FDCWD, proc, dir, to, AT_SYMLINK_FOLLOW) == 0) return 0;
-    return errno;
-}
-
-// The file a final movie is written to before it has its name.
-struct UnfinishedFile {
-    int fd = -1;
-    std::string partial;  // empty for an unnamed file
-};
-
-ERROR_CREATEMOVFILE CreateUnfinished(int dir, const std::string& name, size_t nameMax,
-                                     FinalFileKind kind, UnfinishedFile& out, WriteFailure& error) {
-    if (kind == FinalFileKind::Automatic) {
-        out.fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (out.fd >= 0) return CREATEMOVFILE_OK;
-        // EISDIR: a kernel without O_TMPFILE; EOPNOTSUPP: a file system without it.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            error.Set("cannot create the movie file");
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-    }
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        out.partial = PartialName(name, nameMax, attempt);
-        out.fd = ::openat(dir, out.partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (out.fd >= 0) return CREATEMOVFILE_OK;
-        if (errno != EEXIST) break;
-    }
-    out.partial.clear();
-    error.Set("cannot create the movie file");
-    return CREATEMOVFILE_CREATE_FAILED;
-}
-
 }  // namespace
-
-void WriteFailure::Set(const char* what) {
-    Set(what, errno);
-}
-
-void WriteFailure::Set(const char* what, int number) {
-    systemError = number;
-    message = std::string(what) + ": " + std::strerror(number);
-}
-
-std::string PartialName(const std::string& fileName, size_t nameMax, unsigned attempt) {
-    static std::atomic<uint64_t> counter{0};
-    uint64_t x = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull ^
-                 uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 (counter.fetch_add(1) << 20) ^ attempt;
-    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string tag = ".";
-    for (int i = 0; i < 6; ++i, x /= 36) tag += digits[x % 36];
-    tag += ".partial";
-    const size_t room = nameMax > tag.size() + 1 ? nameMax - tag.size() - 1 : 0;
-    return "." + CutAtCharacter(fileName, room) + tag;
-}
-
-void RemovePartialFiles() noexcept {
-    for (PartialSlot& slot : g_partials) {
-        const int dir = slot.dir.load(std::memory_order_acquire);
-        if (dir >= 0) ::unlinkat(dir, slot.name, 0);
-    }
-}
 
 uint64_t FileSystemBlockSize(const std::filesystem::path& directory) {
     struct statvfs st {};
@@ -417,62 +287,16 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
                                     const Progress& progress, WriteFailure& error,
                                     FinalFileKind kind) {
     try {
-        std::filesystem::path dirPath = destination.parent_path();
-        if (dirPath.empty()) dirPath = ".";
-        const std::string name = destination.filename().string();
-        if (name.empty() || name == "." || name == "..") {
-            error.Set("not a file name", EISDIR);
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-        // The folder is opened once; every later step works relative to it, so a folder renamed
-        // or replaced meanwhile cannot redirect the movie. Without read access to the folder it
-        // cannot be flushed, but it can still be written to.
-        int dirFd = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0 && errno == EACCES)
-            dirFd = ::open(dirPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0) {
-            error.Set("cannot open the destination folder");
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-        FileDescriptor dir(dirFd);
-        const long nameMaxValue = ::fpathconf(dir.get(), _PC_NAME_MAX);
-        const size_t nameMax = nameMaxValue > 0 ? size_t(nameMaxValue) : NAME_MAX;
-        if (name.size() > nameMax) {
-            error.Set("cannot create the movie file", ENAMETOOLONG);
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-        // Refuse an existing destination (a dangling link included) before copying anything;
-        // the final naming refuses one that appears meanwhile.
-        struct stat existing {};
-        if (::fstatat(dir.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-            error.Set("the destination exists", EEXIST);
-            return CREATEMOVFILE_DESTINATION_EXISTS;
-        }
-
-        const FinalLayout layout = LayOutFinalMovie(movie, FileSystemBlockSize(dirPath));
+        DurableFile file;
+        if (auto rc = file.Create(destination, kind, error); rc != CREATEMOVFILE_OK) return rc;
+        const FinalLayout layout = LayOutFinalMovie(movie, FileSystemBlockSize(file.folderPath()));
         auto moov = BuildMoov(movie, layout.moov);
         if (!moov) {
             error.message = moov.error();
             return CREATEMOVFILE_UNSUPPORTED;
         }
 
-        IgnoreFileSizeSignal();
-        UnfinishedFile unfinished;
-        if (auto rc = CreateUnfinished(dir.get(), name, nameMax, kind, unfinished, error);
-            rc != CREATEMOVFILE_OK)
-            return rc;
-        FileDescriptor out(unfinished.fd);
-        std::optional<PartialRegistration> registration;
-        if (!unfinished.partial.empty()) registration.emplace(dir.get(), unfinished.partial);
-        struct RemoveUnlessKept {
-            int dir;
-            const std::string& partial;
-            bool keep = false;
-            ~RemoveUnlessKept() {
-                if (!keep && !partial.empty()) ::unlinkat(dir, partial.c_str(), 0);
-            }
-        } cleanup{dir.get(), unfinished.partial};
-
+        const FileSizeSignalBlock fileSizeSignal;
         AtomBuilder head;
         head.Append(BuildFtyp());
         const uint64_t mdatSize = layout.moovOffset - layout.mdatOffset;
@@ -484,39 +308,31 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
             head.U32(uint32_t(mdatSize));
             head.U32(FourCC("mdat"));
         }
-        if (!WriteAll(out.get(), 0, head.bytes().data(), head.size(), error))
+        if (!WriteAll(file.fd(), 0, head.bytes().data(), head.size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
-        Copier copier(sources, movie, out.get(), layout.copyBytes, layout.blockSize, progress);
+        Copier copier(sources, movie, file.fd(), layout.copyBytes, layout.blockSize, progress);
         if (auto rc = copier.Run(layout.runs, error); rc != CREATEMOVFILE_OK) return rc;
-        if (!WriteAll(out.get(), layout.moovOffset, moov->data(), moov->size(), error))
+        if (!WriteAll(file.fd(), layout.moovOffset, moov->data(), moov->size(), error))
             return CREATEMOVFILE_WRITE_FAILED;
-        // The data reaches the disk before the name does: a file system that allocates late
-        // (ext4) could otherwise commit the name of an empty or short file, and a late full disk
-        // shows here. Blocks shared with the source (XFS, btrfs) need no data written.
-        if (::fdatasync(out.get()) != 0) {
-            error.Set("cannot flush the movie to the disk");
-            return CREATEMOVFILE_WRITE_FAILED;
-        }
-        if (progress.callback && progress.callback(BrevioMovFileEditorProgress, 1.0,
-                                                   progress.user) == BrevioMovFileEditorCancel)
-            return CREATEMOVFILE_CANCELLED;
-        const int placed =
-            unfinished.partial.empty()
-                ? LinkUnnamed(out.get(), dir.get(), name.c_str())
-                : RenameWithoutReplacing(dir.get(), unfinished.partial.c_str(), name.c_str());
-        if (placed != 0) {
-            if (placed == EEXIST) {
-                error.Set("the destination exists", EEXIST);
-                return CREATEMOVFILE_DESTINATION_EXISTS;
-            }
-            error.Set("cannot name the movie", placed);
-            return CREATEMOVFILE_CREATE_FAILED;
-        }
-        cleanup.keep = true;
-        // The name itself: flushed with the folder. The movie is whole and named either way, so
-        // a folder that cannot be flushed (opened without read access) does not fail the save.
-        ::fsync(dir.get());
-        return CREATEMOVFILE_OK;
+        return file.Commit(
+            [&](WriteFailure& failure) {
+                // What was copied is what was planned only if no source changed since it was
+                // opened; an overwrite in place changes its times before its bytes.
+                for (const FileHandle* source : sources.handles) {
+                    if (!source->Unchanged()) {
+                        failure.message = kSourceChangedMessage;
+                        failure.systemError = 0;
+                        return CREATEMOVFILE_SOURCE_CHANGED;
+                    }
+                }
+                // The last moment to cancel: once the caller agrees, the movie is named.
+                if (progress.callback &&
+                    progress.callback(BrevioMovFileEditorCommit, 1.0, progress.user) ==
+                        BrevioMovFileEditorCancel)
+                    return CREATEMOVFILE_CANCELLED;
+                return CREATEMOVFILE_OK;
+            },
+            error);
     } catch (const std::bad_alloc&) {
         error.Set("out of memory", ENOMEM);
         return CREATEMOVFILE_OUT_OF_MEMORY;
@@ -524,8 +340,8 @@ ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles&
 }
 
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
-                                        const std::filesystem::path& destination,
-                                        WriteFailure& error) {
+                                        int folder, const std::string& name, WriteFailure& error,
+                                        int* lockedFd) {
     try {
         MoovLayout layout;
         for (const OutTrack& t : movie.tracks) {
@@ -549,36 +365,69 @@ ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFi
         std::vector<uint8_t> bytes = BuildFtyp();
         bytes.insert(bytes.end(), moov->begin(), moov->end());
 
-        IgnoreFileSizeSignal();
-        std::filesystem::path dir = destination.parent_path();
-        if (dir.empty()) dir = ".";
-        std::string templ = (dir / ("." + destination.filename().string() + ".XXXXXX")).string();
-        int fd = ::mkstemp(templ.data());
-        if (fd < 0) {
+        // Replacing a file the movie reads from would destroy the media it points to.
+        struct stat existing {};
+        if (::fstatat(folder, name.c_str(), &existing, 0) == 0) {
+            for (const FileHandle* source : sources.handles) {
+                struct stat st {};
+                if (::fstat(source->fd(), &st) == 0 && st.st_dev == existing.st_dev &&
+                    st.st_ino == existing.st_ino)
+                    return CREATEMOVFILE_INVALID_ARGUMENT;
+            }
+        }
+
+        const FileSizeSignalBlock fileSizeSignal;
+        // A hidden name beside the destination, private (it names the source's full path), locked
+        // at once: a sweep of leftovers by another process passes locked files by.
+        std::string temporary;
+        FileDescriptor out(-1);
+        for (unsigned attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
+            temporary = PartialName(name, NAME_MAX, attempt);
+            const int fd = ::openat(folder, temporary.c_str(),
+                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0 && errno == EEXIST) continue;
+            if (fd < 0) break;
+            struct stat st {};
+            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+                out = FileDescriptor(fd);
+            } else {
+                ::close(fd);  // swept away between its creation and the lock: another name
+            }
+        }
+        if (out.get() < 0) {
             error.Set("cannot create a temporary file");
             return CREATEMOVFILE_CREATE_FAILED;
         }
-        FileDescriptor out(fd);
         auto failed = [&](ERROR_CREATEMOVFILE rc) {
-            ::unlink(templ.c_str());
+            ::unlinkat(folder, temporary.c_str(), 0);
             return rc;
         };
-        // mkstemp makes the file private, as it stays: it names the source's full path.
-        if (!WriteAll(fd, 0, bytes.data(), bytes.size(), error))
+        if (!WriteAll(out.get(), 0, bytes.data(), bytes.size(), error))
             return failed(CREATEMOVFILE_WRITE_FAILED);
-        if (!out.Close()) {
-            error.Set("close failed");
-            return failed(CREATEMOVFILE_WRITE_FAILED);
-        }
-        if (::rename(templ.c_str(), destination.c_str()) != 0) {
+        if (::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
             error.Set("cannot replace the destination");
             return failed(CREATEMOVFILE_CREATE_FAILED);
         }
+        if (lockedFd != nullptr) *lockedFd = out.Release();
         return CREATEMOVFILE_OK;
     } catch (const std::bad_alloc&) {
         error.Set("out of memory", ENOMEM);
         return CREATEMOVFILE_OUT_OF_MEMORY;
     }
+}
+
+ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
+                                        const std::filesystem::path& destination,
+                                        WriteFailure& error) {
+    std::filesystem::path dirPath = destination.parent_path();
+    if (dirPath.empty()) dirPath = ".";
+    const FileDescriptor folder(::open(dirPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        error.Set("cannot open the destination folder");
+        return CREATEMOVFILE_CREATE_FAILED;
+    }
+    return WriteReferenceMovie(movie, sources, folder.get(), destination.filename().string(), error,
+                               nullptr);
 }
 
 }  // namespace brevio::engine

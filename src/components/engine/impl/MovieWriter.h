@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/EngineTypes.h"
+#include "engine/impl/DurableFile.h"
 #include "engine/impl/FileHandle.h"
 #include "engine/impl/MoovBuilder.h"
 #include "engine/impl/OutputMovie.h"
@@ -50,44 +51,27 @@ FinalLayout LayOutFinalMovie(const OutputMovie& movie, uint64_t blockSize);
 // The block size of the file system holding `directory`: 4096 when it cannot be told.
 uint64_t FileSystemBlockSize(const std::filesystem::path& directory);
 
-// Why a write failed: a message for logs and the system's error number (0 when the failure is
-// not a system call's, such as an unsupported structure).
-struct WriteFailure {
-    std::string message;
-    int systemError = 0;
-    // The message "what: strerror(errno)" and errno itself.
-    void Set(const char* what);
-    void Set(const char* what, int number);
-};
-
-// How the final movie reaches its name.
-enum class FinalFileKind {
-    Automatic,  // an unnamed file where the file system has them, else a hidden partial file
-    Partial,    // always the hidden partial file
-};
-
-// Writes the final movie into an unnamed file of the destination's folder (O_TMPFILE), flushes
-// it to the disk and only then links it under the destination's name, which never replaces an
-// existing name; the folder is flushed last. A crash, a kill or a power loss at any moment leaves
-// either nothing or the whole movie. Where the file system has no unnamed files, the movie is
-// written under a hidden name ("." + name + ".XXXXXX.partial", the name shortened to fit the
-// folder's name limit) and renamed with RENAME_NOREPLACE after the flush; RemovePartialFiles
-// removes such files from a signal handler. On failure or cancel nothing is left.
+// Writes the final movie into a DurableFile of the destination's folder: an unnamed file, or a
+// hidden partial file ("." + name + ".XXXXXX.partial", the name shortened to fit the folder's
+// name limit) that RemovePartialFiles removes from a signal handler. Before the movie is named
+// every source is checked to be the file opened, unchanged (else SOURCE_CHANGED), and the
+// progress callback is asked with BrevioMovFileEditorCommit. A crash, a kill or a power loss at
+// any moment leaves either nothing or the whole movie; a failure or cancel before the naming
+// leaves nothing.
 ERROR_CREATEMOVFILE WriteFinalMovie(const OutputMovie& movie, const SourceFiles& sources,
                                     const std::filesystem::path& destination,
                                     const Progress& progress, WriteFailure& error,
                                     FinalFileKind kind = FinalFileKind::Automatic);
 
-// The hidden name a final movie is written under where unnamed files are not available: at most
-// `nameMax` bytes, the destination's name cut at a character boundary when it is too long.
-std::string PartialName(const std::string& fileName, size_t nameMax, unsigned attempt);
-
-// Removes the hidden partial files of the saves in progress. Async-signal-safe.
-void RemovePartialFiles() noexcept;
-
-// Writes the movie atom with chunk offsets into the sources, under a temporary name in the
-// destination's folder, then renames it over the destination. The file is private to the user
-// (0600, less what the umask removes).
+// Writes the movie atom with chunk offsets into the sources under a hidden name in `folder`
+// (created exclusively, 0600 less the umask, locked with flock), then renames it over `name`,
+// both relative to the folder's descriptor. A name that holds one of the sources is refused
+// (INVALID_ARGUMENT). With `lockedFd`, the written file's descriptor stays open and locked and
+// is handed over; else it is closed.
+ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
+                                        int folder, const std::string& name, WriteFailure& error,
+                                        int* lockedFd);
+// The same in the folder of `destination`, given by path.
 ERROR_CREATEMOVFILE WriteReferenceMovie(const OutputMovie& movie, const SourceFiles& sources,
                                         const std::filesystem::path& destination,
                                         WriteFailure& error);

@@ -1,6 +1,6 @@
 # The Debian package, made by `cpack -G DEB` in the build folder (scripts/package):
-# build/brevioedit_<version>_amd64.deb. Its dependencies come from dpkg-shlibdeps; the library's
-# shlibs file and ldconfig trigger are generated as well.
+# build/brevioedit_<version>_amd64.deb. The libraries it links come from dpkg-shlibdeps; the
+# library's shlibs file and ldconfig trigger are generated as well.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brevioedit)
 set(CPACK_PACKAGE_VENDOR "Brevio Edit developers")
@@ -25,6 +25,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What the interface needs beyond the libraries. The dialog speaks Chinese under zh and the
+# neutral C locale (the language most installations run the menu entry in): without a CJK font
+# every text of it is a row of boxes, so a font is a dependency. Qt's translations only turn the
+# toolkit's own buttons and labels (Save-As, OK/Cancel) Chinese; without them those stay English
+# and readable, so they are recommended, as apt installs by default.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The dynamic linker's cache is refreshed through dpkg's ldconfig trigger.

@@ -100,8 +100,8 @@
     </message>
     <message id="147">
         <source>选定的秒数:</source>
-        <extracomment>Label in front of the list of selection lengths, 250 x 22 pixels, right-aligned.</extracomment>
-        <translation>Selected seconds:</translation>
+        <extracomment>Label in front of the list of selection lengths, 250 x 22 pixels, right-aligned. The list counts scenes (4 to 8), not seconds: say what it chooses.</extracomment>
+        <translation>Scenes to select:</translation>
     </message>
     <message id="148">
         <source>从Brevio中剪切选定场景。</source>
@@ -194,6 +194,89 @@ Editing will now close.</translation>
         <source>文件名无效。文件名不能为空，也不能以点开头。请更改文件名，然后再试一次。</source>
         <extracomment>Message box of the Save-As dialog: a typed name that is empty before the extension or would make a hidden file.</extracomment>
         <translation>The file name is not valid: it must not be empty or begin with a dot. Change the file name and try again.</translation>
+    </message>
+</context>
+<context>
+    <name>brevioedit-host</name>
+    <message id="host.product">
+        <source>Brevio Edit</source>
+        <extracomment>Title of the host application's message boxes. Never translated.</extracomment>
+        <translation>Brevio Edit</translation>
+    </message>
+    <message id="host.caption">
+        <source>%1 – Brevio Edit</source>
+        <extracomment>Caption of the editing dialog opened by the host application; %1 is the movie's file name.</extracomment>
+        <translation>%1 – Brevio Edit</translation>
+    </message>
+    <message id="host.open.title">
+        <source>打开短片</source>
+        <extracomment>Title of the host application's open dialog.</extracomment>
+        <translation>Open Movie</translation>
+    </message>
+    <message id="host.open.filter">
+        <source>QuickTime 短片 (*.mov)</source>
+        <extracomment>File-type filter of the open dialog. Keep the pattern in brackets.</extracomment>
+        <translation>QuickTime movies (*.mov)</translation>
+    </message>
+    <message id="host.error.missing">
+        <source>无法打开“%1”：没有此文件。</source>
+        <extracomment>Message box: the movie %1 does not exist.</extracomment>
+        <translation>“%1” cannot be opened: there is no such file.</translation>
+    </message>
+    <message id="host.error.permission">
+        <source>无法打开“%1”：您没有读取此文件的权限。</source>
+        <extracomment>Message box: the movie %1 may not be read by this user.</extracomment>
+        <translation>“%1” cannot be opened: you do not have permission to read it.</translation>
+    </message>
+    <message id="host.error.folder">
+        <source>无法打开“%1”：这是一个文件夹，不是短片文件。</source>
+        <extracomment>Message box: %1 is a folder.</extracomment>
+        <translation>“%1” cannot be opened: it is a folder, not a movie file.</translation>
+    </message>
+    <message id="host.error.unreadable">
+        <source>无法读取“%1”：%2</source>
+        <extracomment>Message box: reading %1 failed; %2 is the system's reason.</extracomment>
+        <translation>“%1” cannot be read: %2</translation>
+    </message>
+    <message id="host.error.not-quicktime">
+        <source>无法打开“%1”：这不是 QuickTime 短片 (.mov) 文件。</source>
+        <extracomment>Message box: %1 is no QuickTime movie at all.</extracomment>
+        <translation>“%1” cannot be opened: it is not a QuickTime movie (.mov).</translation>
+    </message>
+    <message id="host.error.not-brevio">
+        <source>“%1”是 QuickTime 短片，但不是 Brevio 短片。Brevio Edit 只能编辑 Brevio 相机由拍摄单元或章节组成的短片。</source>
+        <extracomment>Message box: %1 is a QuickTime movie that a Brevio camera did not build.</extracomment>
+        <translation>“%1” is a QuickTime movie, but not a Brevio movie. Brevio Edit edits only the movies that a Brevio camera builds of shooting units or chapters.</translation>
+    </message>
+    <message id="host.error.damaged">
+        <source>“%1”已损坏或不完整：%2</source>
+        <extracomment>Message box: %1 is damaged; %2 is one of the host.found messages.</extracomment>
+        <translation>“%1” is damaged or incomplete: %2</translation>
+    </message>
+    <message id="host.found.cut-short">
+        <source>文件在 %1 字节处结束，但其中的“%2”部分应到 %3 字节为止。</source>
+        <extracomment>What was found in a damaged movie: %1 the file's size in bytes, %2 the four-letter name of a part, %3 where that part should end.</extracomment>
+        <translation>the file ends after %1 bytes, but its “%2” part should run to %3 bytes.</translation>
+    </message>
+    <message id="host.found.no-header">
+        <source>文件中没有短片头 (moov)，只找到：%1。</source>
+        <extracomment>What was found in a damaged movie: %1 lists the four-letter names of its parts.</extracomment>
+        <translation>it has no movie header (moov); found only: %1.</translation>
+    </message>
+    <message id="host.found.inconsistent">
+        <source>短片的结构前后不一致（找到：%1）。</source>
+        <extracomment>What was found in a damaged movie: %1 lists the four-letter names of its parts.</extracomment>
+        <translation>its movie structure does not agree with itself (found: %1).</translation>
+    </message>
+    <message id="host.error.too-short">
+        <source>“%1”太短，无法编辑。</source>
+        <extracomment>Message box: %1 is a Brevio movie too short to edit.</extracomment>
+        <translation>“%1” is too short to edit.</translation>
+    </message>
+    <message id="host.error.no-decoder">
+        <source>此系统无法播放短片：FFmpeg 库缺少 Brevio Edit 所需的解码器。</source>
+        <extracomment>Message box: FFmpeg lacks a decoder.</extracomment>
+        <translation>Brevio Edit cannot play movies on this system: the FFmpeg libraries lack a decoder it needs.</translation>
     </message>
 </context>
 </TS>

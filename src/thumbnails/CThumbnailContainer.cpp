@@ -388,7 +388,9 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
     dialog.SetDefaultExtension(LoadString(ids::kMovieExtension));
     dialog.SetFileName(LoadString(ids::kUntitled));
     dialog.SetMessageCaption(&messageCaption_);
-    dialog.OpenNear(view_ != nullptr ? view_->GetMoviePath() : QString());
+    // Beside the movie the user opened: after an edit the view's own movie is the reference
+    // movie in the temporary folder, which the user never sees.
+    dialog.OpenNear(sourceInfo_.GetPath());
     if (dialog.DoModal(false) != IDOK) return 1;
     repaint();
 

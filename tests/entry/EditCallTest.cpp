@@ -7,9 +7,12 @@
 #include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -337,6 +340,81 @@ TEST_F(EditCallTest, SavedPathMustFitWithItsTerminator) {
     EXPECT_EQ(fits.SavedPath(), second);
     EXPECT_EQ(fits.saved[length], u'\0');
     EXPECT_EQ(fits.playerValueOut, 100);
+}
+
+// Whatever the reference movies' folder (the temporary folder without XDG_RUNTIME_DIR, a tmpfs
+// with it), Save-As after cuts, an undo and a redo opens in the folder of the opened movie, and
+// pressing Save there saves beside it. The reference movie shows nowhere in the dialog.
+TEST_F(EditCallTest, SaveAsOpensBesideTheOpenedMovieAfterEdits) {
+    const QString folder = dir_.file(QStringLiteral("holiday"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString movie = folder + QStringLiteral("/day.mov");
+    testmovies::CopyMovie(Movie(16).toStdString(), movie.toStdString());
+    const QString runtime = dir_.file(QStringLiteral("run"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    const QByteArray runtimeNative = QFile::encodeName(runtime);
+    const bool mounted = ::mount("brevio-run", runtimeNative.constData(), "tmpfs",
+                                 MS_NOSUID | MS_NODEV, "size=64m,mode=0700") == 0;
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+
+    for (const bool onTmpfs : {false, true}) {
+        SCOPED_TRACE(onTmpfs ? "XDG_RUNTIME_DIR on a tmpfs" : "XDG_RUNTIME_DIR unset");
+        if (onTmpfs && !mounted) {
+            ADD_FAILURE() << "cannot mount a tmpfs here: " << std::strerror(errno);
+            break;
+        }
+        if (onTmpfs) {
+            qputenv("XDG_RUNTIME_DIR", runtimeNative);
+        } else {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+        const QString destination =
+            folder + (onTmpfs ? QStringLiteral("/cut-b.mov") : QStringLiteral("/cut-a.mov"));
+        QString reference;
+        QString shownFolder;
+        QStringList shownTexts;
+        const Call call = RunCall(movie, [&](DialogDriver& driver) {
+            SelectFourAndCut(driver, 1);
+            SelectFourAndCut(driver, 2);
+            ASSERT_TRUE(driver.ClickButton(kUndo));
+            ASSERT_TRUE(WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+            ASSERT_TRUE(driver.ClickButton(kRedo));
+            ASSERT_TRUE(WaitUntil([&] { return !driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+            reference = View(driver) != nullptr ? View(driver)->GetMoviePath() : QString();
+            // The user only types a name and presses Save.
+            auto answered = driver::AnswerNext<QFileDialog>([&](QFileDialog* dialog) {
+                shownFolder = dialog->directory().absolutePath();
+                for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+                    shownTexts += edit->text();
+                for (const QComboBox* box : dialog->findChildren<QComboBox*>()) {
+                    for (int i = 0; i < box->count(); ++i) shownTexts += box->itemText(i);
+                }
+                if (auto* edit = dialog->findChild<QLineEdit*>())
+                    edit->setText(QFileInfo(destination).fileName());
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            ASSERT_TRUE(driver.ClickButton(kSave));
+            EXPECT_TRUE(*answered);
+        });
+        // The edits really went through a reference movie elsewhere.
+        ASSERT_FALSE(reference.isEmpty());
+        EXPECT_NE(QFileInfo(reference).absolutePath(), folder);
+        if (onTmpfs) EXPECT_TRUE(reference.startsWith(runtime)) << qPrintable(reference);
+        EXPECT_EQ(shownFolder.toStdString(), folder.toStdString());
+        for (const QString& text : shownTexts) {
+            EXPECT_FALSE(text.contains(QFileInfo(reference).absolutePath())) << qPrintable(text);
+        }
+        ASSERT_EQ(call.result, 0);
+        EXPECT_EQ(call.SavedPath().toStdString(), destination.toStdString());
+        EXPECT_EQ(testmovies::ProbeStreamEntry(destination.toStdString(), "v:0", "nb_frames"),
+                  std::to_string(8 * 120));
+    }
+    if (oldRuntime.isNull()) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    }
+    if (mounted) ::umount2(runtimeNative.constData(), MNT_DETACH);
 }
 
 TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {

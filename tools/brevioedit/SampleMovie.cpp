@@ -2,18 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "generator/SyntheticMovie.h"
 
 namespace brevioedit {
-
-QString SampleFolder() {
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/brevioedit-sample-XXXXXX"));
-    if (!folder.isValid()) return QDir::tempPath();
-    folder.setAutoRemove(false);  // the sample stays for the user to open again
-    return folder.path();
-}
 
 QString MakeSampleMovie(const QString& folder, bool chapters, QString& error) {
     brevio::generator::SyntheticOptions options;

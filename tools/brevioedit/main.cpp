@@ -1,45 +1,31 @@
 // brevioedit: the host application. It calls the library's BREditDialog on a movie, as a photo
 // browser does, and reports what the call returned.
 //
-//   brevioedit [MOVIE] [--caption TEXT] [--start SECONDS] [--player-value N] [--chapters]
+//   brevioedit [MOVIE] [--caption TEXT] [--start SECONDS] [--player-value N]
+//   brevioedit --sample FOLDER [--chapters] [...]
 //   brevioedit [MOVIE] --demo [FOLDER]
 //   brevioedit --help | --version
 //
-// Without MOVIE a sample Brevio movie is made first (--chapters: one made of chapters). --demo
-// drives the dialog by itself: pause, select four scenes, cut, undo, redo, save; the screenshots
-// and the saved movie go to FOLDER (./brevioedit-demo by default).
+// Without MOVIE it shows an open dialog (Cancel exits with 1). --sample makes a sample Brevio
+// movie in FOLDER and opens it (--chapters: one made of chapters). --demo drives the dialog by
+// itself: pause, select four scenes, cut, undo, redo, save; the screenshots, the saved movie and,
+// without MOVIE, the sample go to FOLDER (./brevioedit-demo by default).
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
-#include <QMessageBox>
-#include <QTextStream>
-#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <optional>
-#include <string>
-#include <vector>
+#include <utility>
 
-#include "DemoScript.h"
+#include "HostRun.h"
 #include "QuietOutput.h"
-#include "SampleMovie.h"
-#include "brevioedit/BREditDialog.h"
 
 namespace {
 
-constexpr int kExitBadArguments = 2;
-constexpr int kExitFailure = 7;
+using brevioedit::kExitFailure;
+using brevioedit::Options;
 
-struct Options {
-    QString movie;
-    std::optional<QString> caption;
-    double startSeconds = 0;
-    int playerValue = 10000;  // the player's full volume
-    bool chapters = false;
-    bool demo = false;
-    QString demoFolder = QStringLiteral("brevioedit-demo");
-};
+constexpr int kExitBadArguments = 2;
 
 enum class ParseResult { Run, Help, Version, Bad };
 
@@ -56,7 +42,8 @@ ParseResult Parse(int argc, char** argv, Options& options, QString& message) {
     parser.setApplicationDescription(Tr(
         "Opens the Brevio movie-editing dialog on MOVIE, as a photo browser does, and prints the\n"
         "result code (0 saved, 1 cancelled, 2 bad argument, 3 not a Brevio movie, 4 too short,\n"
-        "5 invalid file, 6 component missing, 7 failure). Without MOVIE a sample movie is made."));
+        "5 invalid file, 6 component missing, 7 failure). Without MOVIE an open dialog asks for\n"
+        "one."));
     parser.addPositionalArgument(QStringLiteral("MOVIE"), Tr("the Brevio movie to edit"),
                                  QStringLiteral("[MOVIE]"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -71,13 +58,16 @@ ParseResult Parse(int argc, char** argv, Options& options, QString& message) {
     const QCommandLineOption playerValue(QStringLiteral("player-value"),
                                          Tr("The player setting handed in (10000: full volume)."),
                                          QStringLiteral("N"));
+    const QCommandLineOption sample(QStringLiteral("sample"),
+                                    Tr("Make a sample Brevio movie in FOLDER and open it."),
+                                    QStringLiteral("FOLDER"));
     const QCommandLineOption chapters(QStringLiteral("chapters"),
                                       Tr("Make the sample movie of chapters."));
     const QCommandLineOption demo(
         QStringLiteral("demo"),
         Tr("Drive the dialog by itself and save screenshots and the edited movie in FOLDER "
            "(given right after --demo; ./brevioedit-demo by default)."));
-    parser.addOptions({help, version, caption, start, playerValue, chapters, demo});
+    parser.addOptions({help, version, caption, start, playerValue, sample, chapters, demo});
 
     if (!parser.parse(args)) {
         message = parser.errorText();
@@ -108,6 +98,7 @@ ParseResult Parse(int argc, char** argv, Options& options, QString& message) {
     if (!positional.isEmpty()) options.movie = positional.front();
     if (parser.isSet(caption)) options.caption = parser.value(caption);
     options.chapters = parser.isSet(chapters);
+    if (parser.isSet(sample)) options.sampleFolder = parser.value(sample);
     bool ok = true;
     if (parser.isSet(start)) {
         options.startSeconds = parser.value(start).toDouble(&ok);
@@ -127,55 +118,14 @@ ParseResult Parse(int argc, char** argv, Options& options, QString& message) {
 }
 
 const char kUsage[] =
-    "usage: brevioedit [MOVIE] [--caption TEXT] [--start SECONDS] [--player-value N] "
-    "[--chapters]\n"
+    "usage: brevioedit [MOVIE] [--caption TEXT] [--start SECONDS] [--player-value N]\n"
+    "       brevioedit --sample FOLDER [--chapters] [--caption TEXT] [...]\n"
     "       brevioedit [MOVIE] --demo [FOLDER]\n"
     "       brevioedit --help | --version\n";
 
 int Usage(const QString& message) {
     std::fprintf(stderr, "brevioedit: %s\n%s", qPrintable(message), kUsage);
     return kExitBadArguments;
-}
-
-// What an open result means to the user; empty for the results that need no explanation (saved,
-// cancelled) or that the dialog explained itself.
-QString DescribeOpenFailure(int32_t result, const QString& movie) {
-    const QString name = QDir::toNativeSeparators(movie);
-    switch (result) {
-        case 3:
-            return Tr("\u201c%1\u201d is not a Brevio movie: Brevio Edit edits only the movies "
-                      "that "
-                      "a Brevio camera builds of shooting units or chapters.")
-                .arg(name);
-        case 4:
-            return Tr("\u201c%1\u201d is too short to edit.").arg(name);
-        case 5:
-            return Tr("\u201c%1\u201d cannot be read as a movie: it is missing, unreadable or "
-                      "damaged.")
-                .arg(name);
-        case 6:
-            return Tr(
-                "Brevio Edit cannot play movies on this system: the FFmpeg libraries lack a "
-                "decoder it needs.");
-        default:
-            return {};
-    }
-}
-
-// Shows why the movie could not be opened; on stderr always, in a message box when there is a
-// screen to show it on and nobody drives the dialog.
-void ReportOpenFailure(int32_t result, const QString& movie, bool demo) {
-    const QString text = DescribeOpenFailure(result, movie);
-    if (text.isEmpty()) return;
-    std::fprintf(stderr, "brevioedit: %s\n", qPrintable(text));
-    const QString platform = QGuiApplication::platformName();
-    if (demo || platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal"))
-        return;
-    QMessageBox::warning(nullptr, Tr("Brevio Edit"), text);
-}
-
-void Print(const QString& line) {
-    QTextStream(stdout) << line << Qt::endl;
 }
 
 }  // namespace
@@ -203,49 +153,5 @@ int main(int argc, char** argv) {
         kExitFailure);
     QApplication app(argc, argv);
     brevio::tool::SetFatalExit(nullptr, 0);
-    QString error;
-
-    QString folder;
-    if (options.demo) {
-        folder = QFileInfo(options.demoFolder).absoluteFilePath();
-        if (!QDir().mkpath(folder)) return Usage(Tr("cannot make the demo folder"));
-    }
-    if (options.movie.isEmpty()) {
-        const QString sampleFolder = options.demo ? folder : brevioedit::SampleFolder();
-        options.movie = brevioedit::MakeSampleMovie(sampleFolder, options.chapters, error);
-        if (options.movie.isEmpty()) {
-            std::fprintf(stderr, "brevioedit: %s\n", qPrintable(error));
-            return kExitFailure;
-        }
-        Print(QStringLiteral("sample: ") + options.movie);
-    }
-
-    std::unique_ptr<brevioedit::DemoScript> demo;
-    if (options.demo) {
-        demo = std::make_unique<brevioedit::DemoScript>(folder);
-        QTimer::singleShot(0, demo.get(), [&demo] { demo->Run(); });
-    }
-
-    std::vector<char16_t> saved(4096, u'\0');
-    const QString moviePath = QFileInfo(options.movie).absoluteFilePath();
-    const QString captionText = options.caption.value_or(QString());
-    int32_t playerValueOut = 0;
-    const int32_t result = BREditDialog(
-        reinterpret_cast<const char16_t*>(moviePath.utf16()), nullptr, saved.data(),
-        static_cast<uint32_t>(saved.size()), options.playerValue, &playerValueOut,
-        static_cast<int64_t>(options.startSeconds * 10'000'000.0),
-        options.caption ? reinterpret_cast<const char16_t*>(captionText.utf16()) : nullptr);
-
-    Print(QStringLiteral("result: %1").arg(result));
-    ReportOpenFailure(result, moviePath, options.demo);
-    if (result == 0) Print(QStringLiteral("saved: ") + QString::fromUtf16(saved.data()));
-    Print(QStringLiteral("player value: %1").arg(playerValueOut));
-    if (demo) {
-        for (const QString& shot : demo->Screenshots())
-            Print(QStringLiteral("screenshot: ") + shot);
-        if (!demo->Failure().isEmpty()) {
-            std::fprintf(stderr, "brevioedit: demo: %s\n", qPrintable(demo->Failure()));
-        }
-    }
-    return result;
+    return brevioedit::RunHost(std::move(options));
 }

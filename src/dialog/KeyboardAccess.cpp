@@ -79,11 +79,11 @@ void InstallKeyboardAccess(CBaseWindow& content) {
         QObject::connect(view, &CThumbnailWnd::PlayPauseKeyPressed, player->PlayButton(),
                          &QAbstractButton::click);
     }
-    player->SetScenePager([pane = QPointer<CThumbnailContainer>(pane)](int64_t position,
-                                                                       int direction) {
-        const CThumbnailWnd* view = pane ? pane->GetView() : nullptr;
-        return view != nullptr ? SceneStartBeside(*view, position, direction) : position;
-    });
+    player->SetScenePager(
+        [pane = QPointer<CThumbnailContainer>(pane)](int64_t position, int direction) {
+            const CThumbnailWnd* view = pane ? pane->GetView() : nullptr;
+            return view != nullptr ? SceneStartBeside(*view, position, direction) : position;
+        });
 }
 
 }  // namespace brevio

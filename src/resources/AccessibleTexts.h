@@ -10,19 +10,19 @@
 namespace brevio::resources {
 
 enum class AccessibleText {
-    Play,           // the play button's name while paused or stopped
-    Pause,          // its name while playing
-    PlayTip,        // its tool tip while paused or stopped
-    PauseTip,       // its tool tip while playing
-    Stop,           // the stop button's name
-    StopTip,        // its tool tip
-    SeekBar,        // the seek bar's name
-    SeekValue,      // the seek bar's value: %1 position, %2 length ("0:17 of 0:48")
-    SceneStrip,     // the strip of shooting units
-    ChapterStrip,   // the strip of chapters
-    Scene,          // a scene of the strip: %1 number, %2 start, %3 end
-    Chapter,        // a chapter of the strip: %1 number, %2 start, %3 end
-    StripHelp,      // the strip's description: its keys
+    Play,          // the play button's name while paused or stopped
+    Pause,         // its name while playing
+    PlayTip,       // its tool tip while paused or stopped
+    PauseTip,      // its tool tip while playing
+    Stop,          // the stop button's name
+    StopTip,       // its tool tip
+    SeekBar,       // the seek bar's name
+    SeekValue,     // the seek bar's value: %1 position, %2 length ("0:17 of 0:48")
+    SceneStrip,    // the strip of shooting units
+    ChapterStrip,  // the strip of chapters
+    Scene,         // a scene of the strip: %1 number, %2 start, %3 end
+    Chapter,       // a chapter of the strip: %1 number, %2 start, %3 end
+    StripHelp,     // the strip's description: its keys
 };
 
 // The text in the language of the installed StringTranslation, else the Chinese source.

@@ -102,7 +102,8 @@ LRESULT CThumbnailContainer::OnCreate() {
     if (view_ == nullptr || !view_->Create(this, QRect(0, 0, 10, 10))) return fail();
     view_->show();
 
-    selectionCombo_ = new QComboBox(this);
+    InstallStripAccessibility();
+    selectionCombo_ = new CLabelledList(this);
     selectionCombo_->setObjectName(QString::number(kSelectionListId));
     selectionCombo_->setEditable(false);
     ConnectCombo(selectionCombo_, kSelectionListId);
@@ -117,7 +118,6 @@ LRESULT CThumbnailContainer::OnCreate() {
     if (!SetWindowTextFromString(selectionLabel_, ids::kSelectedSeconds)) return fail();
     // The list is known by its label, to screen readers as to the eye.
     selectionLabel_->setBuddy(selectionCombo_);
-    selectionCombo_->setProperty(kNamedByLabel, true);
 
     if (FAILED(CreateButtons())) return fail();
 
@@ -328,8 +328,8 @@ CThumbnailContainer::FocusGuard::~FocusGuard() {
     // Qt moves the focus on from a control that is disabled, towards Save and Cancel, where the
     // next Enter would end the dialog: the strip takes it instead.
     QWidget* const edits[] = {pane_.cutButton_, pane_.undoButton_, pane_.redoButton_};
-    if (focused_ == nullptr || std::find(std::begin(edits), std::end(edits), focused_.data()) ==
-                                   std::end(edits))
+    if (focused_ == nullptr ||
+        std::find(std::begin(edits), std::end(edits), focused_.data()) == std::end(edits))
         return;
     if (focused_->isEnabled() && QApplication::focusWidget() == focused_) return;
     if (pane_.ViewExists()) pane_.view_->setFocus(Qt::OtherFocusReason);
@@ -355,9 +355,8 @@ LRESULT CThumbnailContainer::OnCutScene(uint16_t, uint16_t, intptr_t) {
     if (rc == S_FALSE) return 0;
     int64_t start = 0;
     view_->GetSelectionStart(&start);
-    if (SUCCEEDED(rc) && SUCCEEDED(ReloadPreview(start)) && cutButton_ != nullptr) {
-        cutButton_->setFocus();
-    }
+    // The reload disables Cut scene for a moment: the focus, if it was there, goes to the strip.
+    if (SUCCEEDED(rc)) ReloadPreview(start);
     FinishEdit(rc, before);
     return 0;
 }

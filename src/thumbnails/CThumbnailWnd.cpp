@@ -121,7 +121,8 @@ void CThumbnailWnd::DoPaint(QPainter& dc) {
     }
     if (hasFocus()) {
         if (hasSelection_) {
-            DrawFocusFrame(dc, selectionStart_, selectionStart_ + static_cast<int>(selectionLength_));
+            DrawFocusFrame(dc, selectionStart_,
+                           selectionStart_ + static_cast<int>(selectionLength_));
         } else {
             DrawFocusFrame(dc, 0, n);
         }

@@ -1,7 +1,7 @@
 #include "thumbnails/StripAccessible.h"
 
-#include <QAccessible>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QLabel>
@@ -27,9 +27,7 @@ public:
 
     bool isValid() const override { return view_ && index_ < view_->GetSceneCount(); }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override {
-        return view_ ? view_->window()->windowHandle() : nullptr;
-    }
+    QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override {
         return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
     }
@@ -183,10 +181,7 @@ private:
 QAccessibleInterface* MakeStripAccessible(const QString&, QObject* object) {
     // Both kinds of strip: the chapter kind is a CThumbnailWnd too.
     if (auto* view = qobject_cast<CThumbnailWnd*>(object)) return new StripAccessible(view);
-    auto* list = qobject_cast<QComboBox*>(object);
-    if (list != nullptr && list->property(kNamedByLabel).toBool()) {
-        return new LabelledListAccessible(list);
-    }
+    if (auto* list = qobject_cast<CLabelledList*>(object)) return new LabelledListAccessible(list);
     return nullptr;
 }
 
@@ -273,8 +268,8 @@ void CThumbnailWnd::SendAccessibilityEvents() {
             changed.selected = true;
             QAccessibleStateChangeEvent state(item, changed);
             QAccessible::updateAccessibility(&state);
-            QAccessibleEvent selection(item, now.inRun[k] ? QAccessible::SelectionAdd
-                                                          : QAccessible::SelectionRemove);
+            QAccessibleEvent selection(
+                item, now.inRun[k] ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
             QAccessible::updateAccessibility(&selection);
         }
     }
@@ -283,7 +278,8 @@ void CThumbnailWnd::SendAccessibilityEvents() {
         QAccessible::updateAccessibility(&within);
     }
     // The focus follows the run's first scene, and is told again when that scene became another.
-    const bool renamed = now.focused >= 0 && static_cast<size_t>(now.focused) < before.names.size() &&
+    const bool renamed = now.focused >= 0 &&
+                         static_cast<size_t>(now.focused) < before.names.size() &&
                          before.names[static_cast<size_t>(now.focused)] !=
                              now.names[static_cast<size_t>(now.focused)];
     if (now.focused >= 0 && (now.focused != before.focused || renamed)) {

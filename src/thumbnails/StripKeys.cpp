@@ -84,10 +84,9 @@ void CThumbnailWnd::DrawFocusFrame(QPainter& dc, int first, int last) {
     QStyleOptionFocusRect frame;
     frame.initFrom(this);
     // Inside the selection border, around the images of the run (or the empty strip's client).
-    frame.rect = last > first ? QRect(kPitch * first + 5, 2, kPitch * (last - first) - 8,
-                                      kStripHeight - 4)
-                              : QRect(GetScrollOffset() + QPoint(1, 1),
-                                      ClientRect().size() - QSize(2, 2));
+    frame.rect = last > first
+                     ? QRect(kPitch * first + 5, 2, kPitch * (last - first) - 8, kStripHeight - 4)
+                     : QRect(GetScrollOffset() + QPoint(1, 1), ClientRect().size() - QSize(2, 2));
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &dc, this);
 }
 

@@ -27,7 +27,8 @@ public:
     explicit SeekBarAccessible(CSeekBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
     QString text(QAccessible::Text t) const override {
@@ -91,8 +92,8 @@ void CSeekBar::ValueChanged(int64_t old) {
     update();
     // A screen reader hears of whole seconds only, not of every tick of the playing clock.
     if (old / kTicksPerSecond != value_ / kTicksPerSecond && QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, QVariant::fromValue<qlonglong>(value_ /
-                                                                               kTicksPerSecond));
+        QAccessibleValueChangeEvent event(this,
+                                          QVariant::fromValue<qlonglong>(value_ / kTicksPerSecond));
         QAccessible::updateAccessibility(&event);
     }
 }

@@ -352,6 +352,7 @@ void CThumbnailWnd::ClearSelection() {
 
 void CThumbnailWnd::ResetStrip() {
     NotifyAccessibility();
+    ++stripsBuilt_;
     StopWorker();
     cache_.ClearSelection();
     cache_.SetCount(0);

@@ -196,7 +196,10 @@ private:
         std::vector<QString> names;
         std::vector<bool> inRun;
         int focused = -1;
+        unsigned strip = 0;  // stripsBuilt_ then
     };
+    // Counts the strips emptied and built anew: the same names may then stand for other scenes.
+    unsigned stripsBuilt_ = 0;
     AccessibleState told_;
     bool accessibilityPending_ = false;
 };

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <vector>
 
 #include "resources/AccessibleTexts.h"
@@ -235,6 +236,11 @@ void CThumbnailWnd::NotifyAccessibility() {
 }
 
 void CThumbnailWnd::SendAccessibilityEvents() {
+    // Without a screen reader listening nothing is told, and nothing needs remembering.
+    if (!QAccessible::isActive()) {
+        told_ = {};
+        return;
+    }
     AccessibleState now;
     const int n = GetSceneCount();
     for (int i = 0; i < n; ++i) {
@@ -242,9 +248,11 @@ void CThumbnailWnd::SendAccessibilityEvents() {
         now.inRun.push_back(IsInRun(i));
     }
     now.focused = hasFocus() ? RunStart() : -1;
+    now.strip = stripsBuilt_;
+    // A strip built anew (an edit, a move past the scenes shown) is told whole, names and focus.
+    const bool rebuilt = now.strip != told_.strip;
     AccessibleState before = std::move(told_);
     told_ = now;
-    if (!QAccessible::isActive()) return;
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);
     if (list == nullptr) return;
 
@@ -257,7 +265,7 @@ void CThumbnailWnd::SendAccessibilityEvents() {
         QAccessibleInterface* item = list->child(i);
         if (item == nullptr) continue;
         const size_t k = static_cast<size_t>(i);
-        if (k >= before.names.size() || before.names[k] != now.names[k]) {
+        if (rebuilt || k >= before.names.size() || before.names[k] != now.names[k]) {
             QAccessibleEvent named(item, QAccessible::NameChanged);
             QAccessible::updateAccessibility(&named);
         }
@@ -277,12 +285,11 @@ void CThumbnailWnd::SendAccessibilityEvents() {
         QAccessibleEvent within(this, QAccessible::SelectionWithin);
         QAccessible::updateAccessibility(&within);
     }
-    // The focus follows the run's first scene, and is told again when that scene became another.
-    const bool renamed = now.focused >= 0 &&
-                         static_cast<size_t>(now.focused) < before.names.size() &&
-                         before.names[static_cast<size_t>(now.focused)] !=
-                             now.names[static_cast<size_t>(now.focused)];
-    if (now.focused >= 0 && (now.focused != before.focused || renamed)) {
+    // The focus follows the run's first scene, and is told again for a strip built anew.
+    const size_t f = static_cast<size_t>(std::max(now.focused, 0));
+    const bool renamed =
+        f < before.names.size() && f < now.names.size() && before.names[f] != now.names[f];
+    if (now.focused >= 0 && (now.focused != before.focused || rebuilt || renamed)) {
         if (QAccessibleInterface* item = list->child(now.focused)) {
             QAccessibleEvent focus(item, QAccessible::Focus);
             QAccessible::updateAccessibility(&focus);

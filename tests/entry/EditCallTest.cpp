@@ -42,6 +42,7 @@ extern "C" {
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
 #include "playback/IPlaybackComponent.h"
+#include "player/CSeekBar.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
@@ -273,6 +274,7 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
     const std::filesystem::path source = testmovies::MakeMovie(options);
     const QString destination = dir_.file(QStringLiteral("keys.mov"));
     QStringList tabOrder;
+    int64_t seekAfterPageDown = -1;
     std::vector<int> runAfterMoves;
     bool enterKeptEdits = false;
     QWidget* focusAfterButtonCut = nullptr;
@@ -286,7 +288,15 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
         ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == driver.Dialog(); }));
         // Tab from the first focus to the strip, then on to the list: Home there chooses 4.
         for (int i = 0; i < 8 && QApplication::focusWidget() != strip; ++i) {
-            tabOrder << QString::fromLatin1(QApplication::focusWidget()->metaObject()->className());
+            QWidget* focused = QApplication::focusWidget();
+            tabOrder << QString::fromLatin1(focused->metaObject()->className());
+            if (auto* bar = qobject_cast<player::CSeekBar*>(focused)) {
+                // The seek bar goes a scene on and back to the start.
+                Key(Qt::Key_PageDown);
+                seekAfterPageDown = bar->Value();
+                Key(Qt::Key_Home);
+                EXPECT_EQ(bar->Value(), 0);
+            }
             Key(Qt::Key_Tab);
         }
         ASSERT_EQ(QApplication::focusWidget(), strip);
@@ -320,6 +330,17 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
             driver::Pause(100);
         }
         enterKeptEdits = driver.Dialog()->isVisible() && view->IsEdited();
+        // Enter on Cancel asks; Enter again answers Cancel, the default: the edits stay.
+        driver.Button(kCancel)->setFocus();
+        auto asked = driver::AnswerNext<QMessageBox>(
+            [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, kTimeoutMs);
+        Key(Qt::Key_Return);
+        ASSERT_TRUE(WaitUntil([&] { return *asked; }, kTimeoutMs));
+        driver::Pause(100);
+        enterKeptEdits = enterKeptEdits && driver.Dialog()->isVisible();
+        driver.Dialog()->activateWindow();  // a window manager's part once the box is gone
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == driver.Dialog(); }));
+        strip->setFocus();
         // That cut goes again; Ctrl+S saves the movie without the run cut by Delete.
         Key(Qt::Key_Z, Qt::ControlModifier);
         ASSERT_TRUE(WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
@@ -329,6 +350,7 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
     });
     EXPECT_EQ(tabOrder, (QStringList{QStringLiteral("QToolButton"), QStringLiteral("QToolButton"),
                                      QStringLiteral("brevio::player::CSeekBar")}));
+    EXPECT_EQ(seekAfterPageDown, 30 * 1001 * 10'000'000LL / 30000);  // the second unit's start
     EXPECT_EQ(runAfterMoves, (std::vector<int>{3, 4, 5, 6}));
     EXPECT_EQ(focusAfterButtonCut, strip);
     EXPECT_TRUE(enterKeptEdits);
@@ -406,10 +428,10 @@ TEST_F(EditCallTest, AccessibilityTreeNamesEveryControlAndEveryScene) {
         EXPECT_EQ(strip->indexOfChild(strip->focusChild()), view->GetSelectionPosition());
         EXPECT_TRUE(strip->focusChild()->state().focused);
 
-        // Play's name follows its state.
+        // Space in the strip plays; Play's name follows its state.
         QAbstractButton* play = driver.Player()->findChild<QToolButton*>();
         const QString paused = play->accessibleName();
-        ASSERT_TRUE(driver.ClickPlayPause());
+        Key(Qt::Key_Space);
         EXPECT_TRUE(WaitUntil([&] { return play->accessibleName() != paused; }, kTimeoutMs));
         ASSERT_TRUE(driver.ClickPlayPause());
         ASSERT_TRUE(driver.ClickButton(kCancel));

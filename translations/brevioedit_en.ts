@@ -195,6 +195,71 @@ Editing will now close.</translation>
         <extracomment>Message box of the Save-As dialog: a typed name that is empty before the extension or would make a hidden file.</extracomment>
         <translation>The file name is not valid: it must not be empty or begin with a dot. Change the file name and try again.</translation>
     </message>
+    <message id="a11y.play">
+        <source>播放</source>
+        <extracomment>Name of the player's play button while the movie is paused or stopped.</extracomment>
+        <translation>Play</translation>
+    </message>
+    <message id="a11y.pause">
+        <source>暂停</source>
+        <extracomment>Name of the player's play button while the movie plays.</extracomment>
+        <translation>Pause</translation>
+    </message>
+    <message id="a11y.play.tip">
+        <source>播放短片 (空格键)</source>
+        <extracomment>Tool tip of the play button while paused or stopped; Space is the key.</extracomment>
+        <translation>Play the movie (Space)</translation>
+    </message>
+    <message id="a11y.pause.tip">
+        <source>暂停播放 (空格键)</source>
+        <extracomment>Tool tip of the play button while playing; Space is the key.</extracomment>
+        <translation>Pause the movie (Space)</translation>
+    </message>
+    <message id="a11y.stop">
+        <source>停止</source>
+        <extracomment>Name of the player's stop button.</extracomment>
+        <translation>Stop</translation>
+    </message>
+    <message id="a11y.stop.tip">
+        <source>停止播放并回到短片开头</source>
+        <extracomment>Tool tip of the stop button.</extracomment>
+        <translation>Stop and go back to the start of the movie</translation>
+    </message>
+    <message id="a11y.seekbar">
+        <source>播放位置</source>
+        <extracomment>Accessible name of the player's seek bar.</extracomment>
+        <translation>Playback position</translation>
+    </message>
+    <message id="a11y.seekbar.value">
+        <source>%1，共 %2</source>
+        <extracomment>Accessible value of the seek bar: %1 the position, %2 the movie's length, both as m:ss.</extracomment>
+        <translation>%1 of %2</translation>
+    </message>
+    <message id="a11y.strip">
+        <source>场景</source>
+        <extracomment>Accessible name of the strip of shooting units (a list).</extracomment>
+        <translation>Scenes</translation>
+    </message>
+    <message id="a11y.strip.chapters">
+        <source>章节</source>
+        <extracomment>Accessible name of the strip of chapters (a list).</extracomment>
+        <translation>Chapters</translation>
+    </message>
+    <message id="a11y.scene">
+        <source>场景 %1，%2 至 %3</source>
+        <extracomment>A scene of the strip as a screen reader names it: %1 its number in the movie, %2 its start, %3 its end (m:ss).</extracomment>
+        <translation>Scene %1, %2 to %3</translation>
+    </message>
+    <message id="a11y.chapter">
+        <source>章节 %1，%2 至 %3</source>
+        <extracomment>A chapter of the strip: %1 its number, %2 its start, %3 its end (m:ss).</extracomment>
+        <translation>Chapter %1, %2 to %3</translation>
+    </message>
+    <message id="a11y.strip.help">
+        <source>左右方向键移动选定的场景，Home 和 End 键移到开头和结尾，Delete 键剪切</source>
+        <extracomment>Accessible description of the strip: its keys.</extracomment>
+        <translation>Left and Right move the selected scenes, Home and End go to the first and last scenes, Delete cuts</translation>
+    </message>
 </context>
 <context>
     <name>brevioedit-host</name>

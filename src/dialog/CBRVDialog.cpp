@@ -125,8 +125,9 @@ LRESULT CBRVDialog::OnCloseRequest(int32_t code) {
     if (code == BRVDLG_CANCELLED && content_.IsEdited()) {
         if (asking_) return 0;  // the question is already open for an earlier Cancel
         asking_ = true;
-        const int answer =
-            ShowMessage(this, ids::kUnsavedEdits, &caption_, MB_OKCANCEL | MB_ICONEXCLAMATION);
+        // Cancel (keep editing) is the default: a stray Enter never throws the edits away.
+        const int answer = ShowMessage(this, ids::kUnsavedEdits, &caption_,
+                                       MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONEXCLAMATION);
         asking_ = false;
         // A request accepted while the question was open (a changed movie file ending the dialog
         // with 7) stays the result.

@@ -5,6 +5,7 @@
 
 #include "dialog/CInfoMessageWnd.h"
 #include "dialog/CInfoMessageWndChapter.h"
+#include "dialog/KeyboardAccess.h"
 #include "document/IsChapterMovie.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailContainerChapter.h"
@@ -131,6 +132,7 @@ LRESULT CBaseWindow::OnCreate() {
             }
         }
         if (thumbnailPane_ && thumbnailPane_->IsWindow()) thumbnailPane_->SetUIUpdater(this);
+        InstallKeyboardAccess(*this);
         RefreshUI();
     } catch (EBRVDLGERRCODE code) {
         PostCloseRequestToDialog(static_cast<uintptr_t>(code));

@@ -55,7 +55,7 @@ int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t fl
     box.setIcon(IconFromFlags(flags));
     if ((flags & kButtonMask) == MB_OKCANCEL) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
+        box.setDefaultButton((flags & MB_DEFBUTTON2) != 0 ? QMessageBox::Cancel : QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
         // Every other button set is shown as OK alone: the library asks nothing else.

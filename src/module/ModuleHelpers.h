@@ -13,7 +13,8 @@ namespace brevio {
 QString LoadString(uint32_t id);
 // Shows string `id` (empty text when missing) with the caption and MB_ flags, owned by `owner`,
 // and waits for the answer: IDOK (1) or IDCANCEL (2). MB_ICONEXCLAMATION shows the warning icon,
-// MB_OKCANCEL the buttons OK and Cancel (Escape answers Cancel); any other button set shows OK.
+// MB_OKCANCEL the buttons OK and Cancel (Escape answers Cancel; OK is the default button, Cancel
+// with MB_DEFBUTTON2); any other button set shows OK.
 // Returns -1 without showing anything when `caption` is null, and 0 when there is no
 // QApplication to show a box with. A non-empty `detail` goes on a line of its own after the text.
 int ShowMessage(QWidget* owner, uint32_t id, const QString* caption, uint32_t flags,

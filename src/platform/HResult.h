@@ -43,6 +43,7 @@ enum EBRVDLGERRCODE : int32_t {
 // Message-box flags and results, as MessageBoxW takes and returns them.
 inline constexpr uint32_t MB_OK = 0x0;
 inline constexpr uint32_t MB_OKCANCEL = 0x1;
+inline constexpr uint32_t MB_DEFBUTTON2 = 0x100;
 inline constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;

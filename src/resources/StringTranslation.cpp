@@ -63,6 +63,12 @@ QString TranslatedString(uint32_t id) {
     return translated == QLatin1String(messageId) ? text : translated;
 }
 
+QString TranslatedMessage(const char* messageId, const QString& source) {
+    if (g_installed.load() == 0) return source;
+    const QString translated = qtTrId(messageId);
+    return translated == QLatin1String(messageId) ? source : translated;
+}
+
 QString CaptionOrDefault(const QString* text) {
     return text != nullptr ? *text : TranslatedString(ids::kCaption);
 }

@@ -24,6 +24,9 @@ Language SystemLanguage();
 
 // The text of string `id` in the language of the installed StringTranslation, else the table's.
 QString TranslatedString(uint32_t id);
+// The message `messageId` of the translation file in the language of the installed
+// StringTranslation, else `source` (the Chinese text).
+QString TranslatedMessage(const char* messageId, const QString& source);
 // The caption an object shows its message boxes with: a copy of `text`, or ids::kCaption (the
 // product name) for null.
 QString CaptionOrDefault(const QString* text);

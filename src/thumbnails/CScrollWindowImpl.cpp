@@ -223,8 +223,29 @@ void CScrollWindowImpl::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CScrollWindowImpl::keyPressEvent(QKeyEvent* event) {
     event->accept();
-    const uintptr_t key =
-        event->key() == Qt::Key_Delete ? VK_DELETE : static_cast<uintptr_t>(event->key());
+    uintptr_t key = static_cast<uintptr_t>(event->key());
+    switch (event->key()) {
+        case Qt::Key_Space:
+            key = VK_SPACE;
+            break;
+        case Qt::Key_End:
+            key = VK_END;
+            break;
+        case Qt::Key_Home:
+            key = VK_HOME;
+            break;
+        case Qt::Key_Left:
+            key = VK_LEFT;
+            break;
+        case Qt::Key_Right:
+            key = VK_RIGHT;
+            break;
+        case Qt::Key_Delete:
+            key = VK_DELETE;
+            break;
+        default:
+            break;
+    }
     SendMessage(WM_KEYDOWN, key, 0);
 }
 

@@ -12,7 +12,8 @@
 //    120; the horizontal wheel does the same with its own sum.
 // Painting goes to DoPaint with the painter already shifted by the negative offset, so DoPaint
 // draws in content coordinates. Mouse and key input reach the message map as WM_LBUTTONDOWN,
-// WM_LBUTTONDBLCLK and WM_KEYDOWN with client coordinates and virtual-key codes.
+// WM_LBUTTONDBLCLK and WM_KEYDOWN with client coordinates and virtual-key codes (Space, Home, End,
+// Left, Right and Delete by their VK_ codes, other keys by Qt's key code).
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <QSize>
@@ -38,6 +39,11 @@ public:
     static constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
     static constexpr uint32_t WM_MOUSEHWHEEL = 0x020E;
     static constexpr uint32_t MK_LBUTTON = 0x0001;
+    static constexpr uint32_t VK_SPACE = 0x20;
+    static constexpr uint32_t VK_END = 0x23;
+    static constexpr uint32_t VK_HOME = 0x24;
+    static constexpr uint32_t VK_LEFT = 0x25;
+    static constexpr uint32_t VK_RIGHT = 0x27;
     static constexpr uint32_t VK_DELETE = 0x2E;
     static constexpr int WHEEL_DELTA = 120;
     static constexpr uint32_t SCRL_DISABLENOSCROLLV = 0x00000010;

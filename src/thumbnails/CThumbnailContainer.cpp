@@ -20,6 +20,7 @@
 #include "save/CMovieSaveDlg.h"
 #include "thumbnails/CScrollWindowImpl.h"
 #include "thumbnails/CThumbnailWnd.h"
+#include "thumbnails/StripAccessible.h"
 #include "window/PaneColors.h"
 
 namespace brevio {
@@ -101,7 +102,8 @@ LRESULT CThumbnailContainer::OnCreate() {
     if (view_ == nullptr || !view_->Create(this, QRect(0, 0, 10, 10))) return fail();
     view_->show();
 
-    selectionCombo_ = new QComboBox(this);
+    InstallStripAccessibility();
+    selectionCombo_ = new CLabelledList(this);
     selectionCombo_->setObjectName(QString::number(kSelectionListId));
     selectionCombo_->setEditable(false);
     ConnectCombo(selectionCombo_, kSelectionListId);
@@ -114,6 +116,8 @@ LRESULT CThumbnailContainer::OnCreate() {
     selectionLabel_->setGeometry(0, 0, 10, 10);
     selectionLabel_->show();
     if (!SetWindowTextFromString(selectionLabel_, ids::kSelectedSeconds)) return fail();
+    // The list is known by its label, to screen readers as to the eye.
+    selectionLabel_->setBuddy(selectionCombo_);
 
     if (FAILED(CreateButtons())) return fail();
 
@@ -317,6 +321,20 @@ void CThumbnailContainer::FinishEdit(HRESULT edit, int64_t before) {
     if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
 }
 
+CThumbnailContainer::FocusGuard::FocusGuard(CThumbnailContainer& pane)
+    : pane_(pane), focused_(QApplication::focusWidget()) {}
+
+CThumbnailContainer::FocusGuard::~FocusGuard() {
+    // Qt moves the focus on from a control that is disabled, towards Save and Cancel, where the
+    // next Enter would end the dialog: the strip takes it instead.
+    QWidget* const edits[] = {pane_.cutButton_, pane_.undoButton_, pane_.redoButton_};
+    if (focused_ == nullptr ||
+        std::find(std::begin(edits), std::end(edits), focused_.data()) == std::end(edits))
+        return;
+    if (focused_->isEnabled() && QApplication::focusWidget() == focused_) return;
+    if (pane_.ViewExists()) pane_.view_->setFocus(Qt::OtherFocusReason);
+}
+
 void CThumbnailContainer::PostCloseRequest(uintptr_t code) {
     brevio::ParentHandle(this).PostMessage(WM_BRV_CLOSE_REQUEST, code, 0);
 }
@@ -330,15 +348,15 @@ bool CThumbnailContainer::ViewExists() const {
 LRESULT CThumbnailContainer::OnCutScene(uint16_t, uint16_t, intptr_t) {
     if (editing_ || CheckSourceFileChanged() || view_ == nullptr) return 0;
     const EditScope scope(editing_);
+    const FocusGuard focus(*this);
     int64_t before = 0;
     view_->GetSelectionStart(&before);
     const HRESULT rc = view_->CutSelection();
     if (rc == S_FALSE) return 0;
     int64_t start = 0;
     view_->GetSelectionStart(&start);
-    if (SUCCEEDED(rc) && SUCCEEDED(ReloadPreview(start)) && cutButton_ != nullptr) {
-        cutButton_->setFocus();
-    }
+    // The reload disables Cut scene for a moment: the focus, if it was there, goes to the strip.
+    if (SUCCEEDED(rc)) ReloadPreview(start);
     FinishEdit(rc, before);
     return 0;
 }
@@ -354,6 +372,7 @@ LRESULT CThumbnailContainer::OnRedo(uint16_t, uint16_t, intptr_t) {
 LRESULT CThumbnailContainer::UndoOrRedo(HRESULT (CThumbnailWnd::*edit)(), bool showRestored) {
     if (editing_ || CheckSourceFileChanged() || view_ == nullptr) return 0;
     const EditScope scope(editing_);
+    const FocusGuard focus(*this);
     int64_t before = 0;
     view_->GetSelectionStart(&before);
     if (preview_ != nullptr && FAILED(preview_->SetPosition(0, false))) return 0;

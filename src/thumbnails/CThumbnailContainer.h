@@ -14,6 +14,7 @@
 //
 // UI thread only. The chapter kind (CThumbnailContainerChapter) overrides the creation,
 // RefreshSelectionControls, MakeView and the playback notifications.
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -164,6 +165,19 @@ private:
         bool& flag_;
     };
     bool editing_ = false;
+    // Around Cut scene, Undo and Redo: when the edit button that had the focus is left disabled
+    // (or lost the focus to the disabling), the strip gets the focus.
+    class FocusGuard {
+    public:
+        explicit FocusGuard(CThumbnailContainer& pane);
+        ~FocusGuard();
+        FocusGuard(const FocusGuard&) = delete;
+        FocusGuard& operator=(const FocusGuard&) = delete;
+
+    private:
+        CThumbnailContainer& pane_;
+        QPointer<QWidget> focused_;
+    };
     // The list closed: decides, once its choice (if any) has arrived, whether it was a cancel.
     void OnListClosed();
 

@@ -10,11 +10,15 @@
 #include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 #include "save/CSaveProgressDlg.h"
+#include "thumbnails/StripAccessible.h"
 #include "thumbnails/StripRules.h"
 
 namespace brevio {
 
 CThumbnailWnd::CThumbnailWnd(QWidget* parent) : CScrollWindowImpl(parent) {
+    InstallStripAccessibility();
+    // Tab brings the focus; a click takes it in OnLButtonDown (never while thumbnails are made).
+    setFocusPolicy(Qt::TabFocus);
     RegisterMessages();
 }
 
@@ -34,7 +38,7 @@ void CThumbnailWnd::RegisterMessages() {
         return LRESULT{0};
     });
     map.Add(WM_KEYDOWN, [this](uint32_t, uintptr_t key, intptr_t, bool&) {
-        if (key == VK_DELETE) parentHandle_.PostMessage(WM_CUT_KEY, 0, 0);
+        OnKeyDown(key);
         return LRESULT{0};
     });
     map.Add(WM_LBUTTONDOWN, [this](uint32_t, uintptr_t flags, intptr_t lParam, bool&) {
@@ -114,6 +118,14 @@ void CThumbnailWnd::DoPaint(QPainter& dc) {
             dc.fillRect(QRect(left + 1, 1, 64, kStripHeight - 2), QColor::fromRgb(kSelectionFill));
         }
         cache_.DrawImage(i, dc, QRect(kPitch * i + 4, kImageTop, kImageWidth, kImageHeight));
+    }
+    if (hasFocus()) {
+        if (hasSelection_) {
+            DrawFocusFrame(dc, selectionStart_,
+                           selectionStart_ + static_cast<int>(selectionLength_));
+        } else {
+            DrawFocusFrame(dc, 0, n);
+        }
     }
 }
 
@@ -271,6 +283,7 @@ bool CThumbnailWnd::SelectScene(int p, bool scroll) {
     const SceneRun run = SelectedRun(
         p, c, selectionLength_, hasSelection_ ? std::optional<int>(selectionStart_) : std::nullopt,
         kFewestToSelect);
+    NotifyAccessibility();
     if (run.empty()) {
         hasSelection_ = false;
         return true;
@@ -331,12 +344,15 @@ void CThumbnailWnd::ScrollToScenes(bool resetSize, int p) {
 }
 
 void CThumbnailWnd::ClearSelection() {
+    NotifyAccessibility();
     cache_.ClearSelection();
     hasSelection_ = false;
     if (IsWindow()) InvalidateClient();
 }
 
 void CThumbnailWnd::ResetStrip() {
+    NotifyAccessibility();
+    ++stripsBuilt_;
     StopWorker();
     cache_.ClearSelection();
     cache_.SetCount(0);

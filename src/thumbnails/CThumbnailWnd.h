@@ -9,6 +9,12 @@
 // Geometry, in content coordinates: scene i's image at (68i + 4, 8), 64 x 48; its selection frame
 // from x 68i + 3 to 68i + 69 (exclusive) and y 0 to 64; content 68n + 4 by 64.
 //
+// The strip takes the focus by Tab and by a click; while it has it, the style's focus frame
+// surrounds the selected run, Left and Right move the run by one scene, Home and End to the
+// movie's first and last scenes (bringing other scenes into the strip as ShowScenesAt does),
+// Delete cuts and Space asks for play or pause. To accessibility it is a list with one item per
+// scene shown (StripAccessible.cpp), told of every change of the scenes, the run and the focus.
+//
 // Threads: UI thread for everything except OnMovieSaved (save thread, posts only) and the worker
 // body with StoreThumbnail (worker thread, swaps images under the items' locks).
 #include <QString>
@@ -23,6 +29,7 @@
 #include "save/CRefMovFile.h"
 #include "thumbnails/CScrollWindowImpl.h"
 #include "thumbnails/CThumbnailCache.h"
+#include "thumbnails/StripRules.h"
 
 namespace brevio {
 
@@ -118,7 +125,36 @@ public:
     // IBRVModuleWrapperNotify, on the save thread: asks the parent window to end with 0.
     void OnMovieSaved() override;
 
+    // --- The keyboard and accessibility ---
+    // Moves the selected run as its key does; false when nothing moved (no run, or at the end).
+    virtual bool MoveRun(RunMove move);
+    // What a screen reader calls the scene at strip position i ("Scene 5, 0:16 to 0:20").
+    virtual QString SceneName(int i) const;
+    // The strip's own name: scenes or chapters.
+    virtual QString StripName() const;
+    // Whether the scene at strip position i belongs to the selected run.
+    virtual bool IsInRun(int i) const { return cache_.IsSelected(i); }
+    // Strip position of the run's first scene, -1 without a run.
+    int RunStart() const { return hasSelection_ ? selectionStart_ : -1; }
+    // Scene i's frame in client coordinates.
+    QRect SceneRect(int i) const;
+
+signals:
+    // Space in the strip: the player's play or pause.
+    void PlayPauseKeyPressed();
+
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Selects exactly the run of the current length from strip position p and scrolls it into view.
+    void SelectRunAt(int p);
+    // The movie's time of a unit's start and end, by its index in the current editing state.
+    bool UnitTimes(int unit, int64_t* start, int64_t* end) const;
+    // Schedules the accessibility events for what changed since they were last sent.
+    void NotifyAccessibility();
+    // Draws the style's focus frame around strip positions [first, last).
+    void DrawFocusFrame(QPainter& dc, int first, int last);
+
     // Message handlers.
     virtual LRESULT OnCreate();
     virtual LRESULT OnLButtonDown(uintptr_t flags, int x, int y);
@@ -150,8 +186,22 @@ protected:
 private:
     void RegisterMessages();
     void FillStripWhite(QPainter& dc, int sceneCount);
+    void OnKeyDown(uintptr_t key);
+    // Sends the accessibility events for the difference from the last state sent.
+    void SendAccessibilityEvents();
 
     WindowHandle parentHandle_;
+    // What screen readers were last told: the scene names, the run, the focused scene (-1 none).
+    struct AccessibleState {
+        std::vector<QString> names;
+        std::vector<bool> inRun;
+        int focused = -1;
+        unsigned strip = 0;  // stripsBuilt_ then
+    };
+    // Counts the strips emptied and built anew: the same names may then stand for other scenes.
+    unsigned stripsBuilt_ = 0;
+    AccessibleState told_;
+    bool accessibilityPending_ = false;
 };
 
 }  // namespace brevio

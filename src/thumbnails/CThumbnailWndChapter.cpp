@@ -7,6 +7,7 @@
 #include "module/CUIWaitCursor.h"
 #include "module/ModuleHelpers.h"
 #include "platform/FileHelpers.h"
+#include "resources/AccessibleTexts.h"
 #include "resources/StringIds.h"
 #include "thumbnails/StripRules.h"
 
@@ -123,6 +124,7 @@ void CThumbnailWndChapter::SelectSceneAt(int64_t position) {
 bool CThumbnailWndChapter::SelectScene(int p, bool scroll) {
     const int c = GetSceneCount();
     if (p >= c || p < 0) return false;
+    NotifyAccessibility();
     cache_.ClearSelection();
     // One chapter at a time: the strip's run rule with a run of one.
     const SceneRun run = SelectedRun(p, c, 1, std::nullopt, kFewestChaptersToSelect);
@@ -291,6 +293,41 @@ void CThumbnailWndChapter::DoPaint(QPainter& dc) {
         }
         cache_.DrawImage(u, dc, QRect(x, kImageTop, kImageWidth, kImageHeight));
     }
+    if (hasFocus()) DrawFocusFrame(dc, RunStart(), RunStart() + 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The keyboard and accessibility
+
+bool CThumbnailWndChapter::MoveRun(RunMove move) {
+    if (!hasSelection_) return false;
+    const int to = MovedRunStart(selectionStart_, 1, GetSceneCount(), move);
+    if (to == selectionStart_) return false;
+    int64_t start = 0;
+    if (FAILED(document_.GetUnitStartTime(static_cast<unsigned>(to), &start))) return false;
+    if (preview_ != nullptr) preview_->SetPosition(start, false);
+    return SelectScene(to, true);
+}
+
+QString CThumbnailWndChapter::SceneName(int i) const {
+    int64_t start = 0;
+    int64_t end = 0;
+    if (!UnitTimes(i, &start, &end)) return {};
+    return resources::AccessibleString(resources::AccessibleText::Chapter)
+        .arg(i + 1)
+        .arg(resources::AccessibleTime(start), resources::AccessibleTime(end));
+}
+
+QString CThumbnailWndChapter::StripName() const {
+    return resources::AccessibleString(resources::AccessibleText::ChapterStrip);
+}
+
+bool CThumbnailWndChapter::IsInRun(int i) const {
+    std::vector<unsigned> state;
+    if (i < 0 || FAILED(document_.ReadEditingState(state)) ||
+        static_cast<size_t>(i) >= state.size())
+        return false;
+    return cache_.IsSelected(static_cast<int>(state[static_cast<size_t>(i)]));
 }
 
 // ---------------------------------------------------------------------------------------------

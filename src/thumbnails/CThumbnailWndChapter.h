@@ -57,6 +57,12 @@ public:
     // Makes the cache once per opening, one item per chapter; later calls change nothing.
     HRESULT InitThumbnailCache(int n) override;
 
+    // A chapter at a time, as a click selects one: the preview moves to its start.
+    bool MoveRun(RunMove move) override;
+    QString SceneName(int i) const override;
+    QString StripName() const override;
+    bool IsInRun(int i) const override;
+
     // The content rectangle of the strip (68 per chapter plus 4, by 64); returns the scene count.
     int GetContentRect(QRect* rect) const;
     // Starts the chapter worker on the cache as it is, with the priority timer. Before the window

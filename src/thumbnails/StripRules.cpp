@@ -32,6 +32,26 @@ SceneRun SelectedRun(int p, int count, unsigned length, std::optional<int> curre
     return {static_cast<int>(start), static_cast<int>(end)};
 }
 
+int MovedRunStart(int start, unsigned length, int scenes, RunMove move) {
+    const int64_t last = std::max<int64_t>(int64_t{scenes} - length, 0);
+    int64_t target = start;
+    switch (move) {
+        case RunMove::Back:
+            target = int64_t{start} - 1;
+            break;
+        case RunMove::Forward:
+            target = int64_t{start} + 1;
+            break;
+        case RunMove::First:
+            target = 0;
+            break;
+        case RunMove::Last:
+            target = last;
+            break;
+    }
+    return static_cast<int>(std::clamp<int64_t>(target, 0, last));
+}
+
 std::optional<RestoredScenes> FindRestoredScenes(const std::vector<unsigned>& before,
                                                  const std::vector<unsigned>& after,
                                                  size_t unknownCount) {

@@ -37,6 +37,14 @@ struct SceneRun {
 // at 0 when it is longer than the strip). With `fewest` scenes or fewer nothing is selected.
 SceneRun SelectedRun(int p, int count, unsigned length, std::optional<int> current, int fewest);
 
+// The keys that move a selected run: one scene back or on, or to the movie's first or last scenes.
+enum class RunMove { Back, Forward, First, Last };
+
+// The first scene (in the movie, 0-based) of a run of `length` scenes after `move`, from a run
+// starting at `start` in a movie of `scenes` scenes. The run stays whole inside the movie: it
+// starts at 0 when it is as long as the movie or longer.
+int MovedRunStart(int start, unsigned length, int scenes, RunMove move);
+
 // What an undo brought back, in the editing state after it: the first restored scene and how
 // many follow it.
 struct RestoredScenes {

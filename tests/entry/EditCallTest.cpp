@@ -6,16 +6,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -33,10 +38,13 @@ extern "C" {
 #include "brevioedit/BREditDialog.h"
 #include "dialog/CBRVDialog.h"
 #include "dialog/CInfoMessageWnd.h"
+#include "engine/CBrevioMovie.h"
+#include "engine/CVarnoMovFile.h"
 #include "entry/EditCallEnvironment.h"
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
 #include "playback/IPlaybackComponent.h"
+#include "player/CSeekBar.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
@@ -110,6 +118,21 @@ CThumbnailWnd* View(DialogDriver& driver) {
     auto* dialog = dynamic_cast<CBRVDialog*>(driver.Dialog());
     if (dialog == nullptr || dialog->Content().ThumbnailPane() == nullptr) return nullptr;
     return dialog->Content().ThumbnailPane()->GetView();
+}
+
+// A key as the keyboard gives it to the widget with the focus, shortcuts included.
+void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr) target = QApplication::activeWindow();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+// The accessible interfaces under `iface`, depth first.
+void CollectAccessible(QAccessibleInterface* iface, std::vector<QAccessibleInterface*>& out) {
+    if (iface == nullptr || !iface->isValid()) return;
+    out.push_back(iface);
+    for (int i = 0; i < iface->childCount(); ++i) CollectAccessible(iface->child(i), out);
 }
 
 // TMPDIR on a folder that takes no reference movie: a small file system filled up where this
@@ -244,6 +267,180 @@ TEST_F(EditCallTest, PauseSelectCutUndoRedoSaveReturnsTheSavedMovie) {
     const std::filesystem::path saved = destination.toStdString();
     EXPECT_EQ(testmovies::FfprobeErrors(saved), "");
     EXPECT_EQ(testmovies::ProbeStreamEntry(saved, "v:0", "nb_frames"), std::to_string(8 * 120));
+}
+
+TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
+    testmovies::MovieOptions options;
+    options.units = 20;
+    options.framesPerUnit = 30;
+    const std::filesystem::path source = testmovies::MakeMovie(options);
+    const QString destination = dir_.file(QStringLiteral("keys.mov"));
+    QStringList tabOrder;
+    int64_t seekAfterPageDown = -1;
+    std::vector<int> runAfterMoves;
+    bool enterKeptEdits = false;
+    QWidget* focusAfterButtonCut = nullptr;
+    QWidget* strip = nullptr;
+    const Call call = RunCall(QString::fromStdString(source.string()), [&](DialogDriver& driver) {
+        strip = driver.Strip();
+        CThumbnailWnd* view = View(driver);
+        ASSERT_NE(view, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        driver.Dialog()->activateWindow();
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == driver.Dialog(); }));
+        // Tab from the first focus to the strip, then on to the list: Home there chooses 4.
+        for (int i = 0; i < 8 && QApplication::focusWidget() != strip; ++i) {
+            QWidget* focused = QApplication::focusWidget();
+            tabOrder << QString::fromLatin1(focused->metaObject()->className());
+            if (auto* bar = qobject_cast<player::CSeekBar*>(focused)) {
+                // The seek bar goes a scene on and back to the start.
+                Key(Qt::Key_PageDown);
+                seekAfterPageDown = bar->Value();
+                Key(Qt::Key_Home);
+                EXPECT_EQ(bar->Value(), 0);
+            }
+            Key(Qt::Key_Tab);
+        }
+        ASSERT_EQ(QApplication::focusWidget(), strip);
+        Key(Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), driver.SelectionList());
+        Key(Qt::Key_Home);
+        Key(Qt::Key_Tab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), strip);
+        for (int i = 0; i < 3; ++i) Key(Qt::Key_Right);
+        view->GetSelectedUnits(runAfterMoves);
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        Key(Qt::Key_Delete);
+        ASSERT_TRUE(WaitUntil([&] { return driver.Button(kUndo)->isEnabled(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_TRUE(WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_TRUE(WaitUntil([&] { return !driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+
+        // A cut with the button, then Enter three times: the focus is in the strip, not on
+        // Cancel, and a close question (were one asked) takes Enter as Cancel.
+        ASSERT_TRUE(driver.CutSelection(kTimeoutMs));
+        ASSERT_TRUE(driver.StripSettled() ||
+                    WaitUntil([&] { return driver.StripSettled(); }, kTimeoutMs));
+        focusAfterButtonCut = QApplication::focusWidget();
+        for (int i = 0; i < 3; ++i) {
+            auto answered = driver::AnswerNext<QMessageBox>(
+                [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, 2000);
+            Key(Qt::Key_Return);
+            driver::Pause(100);
+        }
+        enterKeptEdits = driver.Dialog()->isVisible() && view->IsEdited();
+        // Enter on Cancel asks; Enter again answers Cancel, the default: the edits stay.
+        driver.Button(kCancel)->setFocus();
+        auto asked = driver::AnswerNext<QMessageBox>(
+            [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, kTimeoutMs);
+        Key(Qt::Key_Return);
+        ASSERT_TRUE(WaitUntil([&] { return *asked; }, kTimeoutMs));
+        driver::Pause(100);
+        enterKeptEdits = enterKeptEdits && driver.Dialog()->isVisible();
+        driver.Dialog()->activateWindow();  // a window manager's part once the box is gone
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == driver.Dialog(); }));
+        strip->setFocus();
+        // That cut goes again; Ctrl+S saves the movie without the run cut by Delete.
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_TRUE(WaitUntil([&] { return driver.Button(kRedo)->isEnabled(); }, kTimeoutMs));
+        auto saved = AnswerSaveAs(destination, kTimeoutMs);
+        Key(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_TRUE(*saved);
+    });
+    EXPECT_EQ(tabOrder, (QStringList{QStringLiteral("QToolButton"), QStringLiteral("QToolButton"),
+                                     QStringLiteral("brevio::player::CSeekBar")}));
+    EXPECT_EQ(seekAfterPageDown, 30 * 1001 * 10'000'000LL / 30000);  // the second unit's start
+    EXPECT_EQ(runAfterMoves, (std::vector<int>{3, 4, 5, 6}));
+    EXPECT_EQ(focusAfterButtonCut, strip);
+    EXPECT_TRUE(enterKeptEdits);
+    ASSERT_EQ(call.result, 0);
+    const std::filesystem::path result = destination.toStdString();
+    engine::CVarnoMovFile file(engine::FileLocator{result});
+    engine::CBrevioMovie movie(&file);
+    ASSERT_TRUE(movie.IsValid());
+    EXPECT_EQ(movie.GetShootingUnitCount(), 16u);
+    // Frame for frame the source without units 4 to 7 (3 to 6 counted from 0).
+    std::vector<std::string> expected = testmovies::FrameMd5(source);
+    ASSERT_EQ(expected.size(), 20u * 30u);
+    expected.erase(expected.begin() + 3 * 30, expected.begin() + 7 * 30);
+    EXPECT_EQ(testmovies::FrameMd5(result), expected);
+}
+
+TEST_F(EditCallTest, AccessibilityTreeNamesEveryControlAndEveryScene) {
+    const QString movie = Movie(12);
+    bool checked = false;
+    const Call call = RunCall(movie, [&](DialogDriver& driver) {
+        CThumbnailWnd* view = View(driver);
+        ASSERT_NE(view, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return driver.HasSelectionFrame(); }, kTimeoutMs));
+        ASSERT_TRUE(driver.ChooseSelectionLength(5));
+        std::vector<QAccessibleInterface*> tree;
+        CollectAccessible(QAccessible::queryAccessibleInterface(driver.Dialog()), tree);
+
+        // Every visible control, the kinds a user works, has a name.
+        const QList<QAccessible::Role> controls = {QAccessible::PushButton, QAccessible::ComboBox,
+                                                   QAccessible::Slider, QAccessible::List};
+        int named = 0;
+        for (QAccessibleInterface* iface : tree) {
+            if (!controls.contains(iface->role()) || iface->state().invisible) continue;
+            EXPECT_FALSE(iface->text(QAccessible::Name).isEmpty())
+                << iface->object()->metaObject()->className();
+            ++named;
+        }
+        EXPECT_GE(named, 10);  // play, stop, seek bar, strip, list, five buttons
+        // The list by its label, its value the number shown.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(driver.SelectionList());
+        EXPECT_EQ(list->text(QAccessible::Name),
+                  driver.Dialog()->findChild<QLabel*>(QStringLiteral("0"))->text());
+        EXPECT_EQ(list->text(QAccessible::Value), QStringLiteral("5"));
+        // The seek bar is a slider with its position as its value.
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(
+            driver::FindByClass(driver.Player(), "brevio::player::CSeekBar"));
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->role(), QAccessible::Slider);
+        ASSERT_NE(bar->valueInterface(), nullptr);
+        EXPECT_EQ(bar->text(QAccessible::Value), QStringLiteral("0:00，共 0:48"));
+
+        // The strip: one named item per scene shown, as many selected as the run is long, the
+        // run's first scene focused once the strip has the focus.
+        QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(view);
+        ASSERT_EQ(strip->role(), QAccessible::List);
+        EXPECT_FALSE(strip->text(QAccessible::Name).isEmpty());
+        ASSERT_EQ(strip->childCount(), view->GetSceneCount());
+        EXPECT_EQ(strip->childCount(), 12);
+        QStringList names;
+        int selected = 0;
+        for (int i = 0; i < strip->childCount(); ++i) {
+            QAccessibleInterface* item = strip->child(i);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->role(), QAccessible::ListItem);
+            EXPECT_EQ(strip->indexOfChild(item), i);
+            names << item->text(QAccessible::Name);
+            if (item->state().selected) ++selected;
+        }
+        EXPECT_EQ(names.front(), QStringLiteral("场景 1，0:00 至 0:04"));
+        EXPECT_EQ(names.back(), QStringLiteral("场景 12，0:44 至 0:48"));
+        EXPECT_EQ(names.removeDuplicates(), 0);
+        EXPECT_EQ(selected, 5);
+        view->setFocus();
+        ASSERT_NE(strip->focusChild(), nullptr);
+        EXPECT_EQ(strip->indexOfChild(strip->focusChild()), view->GetSelectionPosition());
+        EXPECT_TRUE(strip->focusChild()->state().focused);
+
+        // Space in the strip plays; Play's name follows its state.
+        QAbstractButton* play = driver.Player()->findChild<QToolButton*>();
+        const QString paused = play->accessibleName();
+        Key(Qt::Key_Space);
+        EXPECT_TRUE(WaitUntil([&] { return play->accessibleName() != paused; }, kTimeoutMs));
+        ASSERT_TRUE(driver.ClickPlayPause());
+        ASSERT_TRUE(driver.ClickButton(kCancel));
+        checked = true;
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(call.result, 1);
 }
 
 TEST_F(EditCallTest, CancelWithEditsAsksAndCancelKeepsTheDialog) {
@@ -421,6 +618,7 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
     const QString movie = Movie(5, true);
     QByteArray panel;
     QByteArray pane;
+    QString chapterName;
     const std::u16string caption = u"Photos";
     QString title;
     const Call call = RunCall(
@@ -434,6 +632,11 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
                     driver::FindByClass(driver.Dialog(), "brevio::CThumbnailContainerChapter")) {
                 pane = w->metaObject()->className();
             }
+            // The strip names its items by chapter.
+            if (CThumbnailWnd* view = View(driver)) {
+                QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(view);
+                if (strip->childCount() > 1) chapterName = strip->child(1)->text(QAccessible::Name);
+            }
             ASSERT_TRUE(driver.ClickButton(kCancel));
         },
         512, 0, caption.c_str());
@@ -441,6 +644,7 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
     EXPECT_EQ(title, QStringLiteral("Photos"));
     EXPECT_EQ(panel, QByteArray("brevio::CInfoMessageWndChapter"));
     EXPECT_EQ(pane, QByteArray("brevio::CThumbnailContainerChapter"));
+    EXPECT_EQ(chapterName, QStringLiteral("章节 2，0:04 至 0:08"));
 }
 
 TEST_F(EditCallTest, EndRequestAcceptedWhileAskingKeepsItsCode) {

@@ -51,6 +51,17 @@ TEST_F(ChapterStrip, MakesEveryThumbnailOnceClickSeeksDoubleClickPlaysAndFollows
     EXPECT_EQ(preview.playback, std::vector<int32_t>{2});
     EXPECT_EQ(strip.Selected(), 6);
 
+    // The keys do as a click: the chapter before or after, the first and the last.
+    view.MoveRun(RunMove::Back);
+    EXPECT_EQ(strip.Selected(), 5);
+    EXPECT_EQ(preview.positions.back(), strip.Start(5));
+    view.MoveRun(RunMove::Last);
+    EXPECT_EQ(strip.Selected(), 15);
+    EXPECT_FALSE(view.MoveRun(RunMove::Forward));
+    view.MoveRun(RunMove::First);
+    EXPECT_EQ(preview.positions.back(), strip.Start(0));
+    EXPECT_EQ(preview.playback, std::vector<int32_t>{2});
+
     // Without a preview the mouse still selects.
     view.SetPreview(nullptr);
     DoubleClick(view.viewport(), strip.PointOn(1));

@@ -69,6 +69,31 @@ TEST(StripRules, HalfRunRuleAndClamping) {
     EXPECT_TRUE(SelectedRun(0, 1, 1, std::nullopt, 1).empty());
 }
 
+TEST(StripRules, MoveKeysKeepTheRunWholeInTheMovie) {
+    struct Case {
+        int start;
+        unsigned length;
+        int scenes;
+        RunMove move;
+        int expected;
+    } cases[] = {
+        {3, 4, 20, RunMove::Forward, 4},
+        {16, 4, 20, RunMove::Forward, 16},  // at the end
+        {0, 4, 20, RunMove::Back, 0},
+        {5, 4, 20, RunMove::Back, 4},
+        {9, 4, 20, RunMove::First, 0},
+        {2, 4, 20, RunMove::Last, 16},
+        {0, 8, 6, RunMove::Forward, 0},
+        {0, 8, 6, RunMove::Last, 0},  // longer than the movie
+        {0, 4294967295u, 5, RunMove::Last, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MovedRunStart(c.start, c.length, c.scenes, c.move), c.expected)
+            << c.start << " " << c.length << " of " << c.scenes << " move "
+            << static_cast<int>(c.move);
+    }
+}
+
 TEST(StripRules, ScenesBroughtBackByUndoAndRedo) {
     using State = std::vector<unsigned>;
     struct UndoCase {

@@ -114,23 +114,39 @@ TEST_F(StripView, ClicksSelectInTheHitBandOnlyAndNotWhileBusy) {
     EXPECT_EQ(Units(), Range(7, 14));
 }
 
-TEST_F(StripView, KeysAreConsumedDeleteAsksTheParentToCut) {
+TEST_F(StripView, KeysMoveTheRunAndDeleteAsksTheParentToCut) {
     CThumbnailWnd& view = *f_.view;
     ASSERT_EQ(view.ShowScenesAt(100 * kUnit), S_OK);
-    const int offset = view.GetScrollOffset().x();
-    for (int key : {Qt::Key_Right, Qt::Key_End, Qt::Key_PageDown, Qt::Key_Delete}) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    const auto key = [&](int k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
         press.ignore();
         QApplication::sendEvent(&view, &press);
-        EXPECT_TRUE(press.isAccepted()) << key;
-    }
-    EXPECT_EQ(view.GetScrollOffset().x(), offset);
+        EXPECT_TRUE(press.isAccepted()) << k;
+    };
+    key(Qt::Key_Right);
+    key(Qt::Key_PageDown);  // nothing here
+    EXPECT_EQ(Units(), Range(101, 108));
+    EXPECT_EQ(view.GetFirstUnit(), 96);
+    // Past the scenes shown (96 to 111) the strip is built anew around the run.
+    for (int i = 0; i < 4; ++i) key(Qt::Key_Right);
+    EXPECT_EQ(Units(), Range(105, 112));
+    EXPECT_EQ(view.GetFirstUnit(), 101);
+    key(Qt::Key_Home);
+    EXPECT_EQ(Units(), Range(0, 7));
+    key(Qt::Key_Left);  // already first
+    EXPECT_EQ(Units(), Range(0, 7));
+    key(Qt::Key_End);
+    EXPECT_EQ(Units(), Range(192, 199));
+    key(Qt::Key_Left);
+    EXPECT_EQ(Units(), Range(191, 198));
+    key(Qt::Key_Delete);
     ASSERT_TRUE(WaitUntil([&] { return f_.parent.Count(WM_CUT_KEY) == 1; }));
-    // Nothing selected: Delete still goes to the pane, which decides.
+    // Nothing selected: Delete still goes to the pane, which decides; the arrows move nothing.
     view.ResetStrip();
-    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-    QApplication::sendEvent(&view, &del);
+    key(Qt::Key_Right);
+    key(Qt::Key_Delete);
     EXPECT_TRUE(WaitUntil([&] { return f_.parent.Count(WM_CUT_KEY) == 2; }));
+    EXPECT_EQ(view.GetSceneCount(), 0);
 }
 
 TEST_F(StripView, WheelScrollsThreeLinesPerNotchAndKeepsTheRest) {

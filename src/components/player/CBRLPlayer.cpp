@@ -7,6 +7,7 @@
 
 #include "CPictureView.h"
 #include "CSeekBar.h"
+#include "resources/AccessibleTexts.h"
 
 namespace brevio {
 
@@ -40,6 +41,9 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
     stopButton_->setGeometry(30, row, 24, 24);
     stopButton_->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     stopButton_->setAutoRaise(true);
+    stopButton_->setAccessibleName(resources::AccessibleString(resources::AccessibleText::Stop));
+    stopButton_->setToolTip(resources::AccessibleString(resources::AccessibleText::StopTip));
+    NamePlayButton(false);
     // Wide and low, so that a press on it can be told from a press on a button.
     seekBar_ = new player::CSeekBar(this);
     seekBar_->setGeometry(58, kPictureHeight + 9, 172, 14);
@@ -61,6 +65,7 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
     seekBar_->onPressed = [this](int64_t t) { core_.PressSeekBar(t); };
     seekBar_->onDragged = [this](int64_t t) { core_.DragSeekBar(t); };
     seekBar_->onReleased = [this](int64_t t) { core_.ReleaseSeekBar(t); };
+    seekBar_->onPlayPauseKey = [this] { playButton_->click(); };
     core_.onChanged = [this] { RefreshControls(); };
     refreshTimer_.setInterval(kRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshControls(); });
@@ -81,6 +86,7 @@ void CBRLPlayer::RefreshControls() {
         }
         playButton_->setIcon(
             style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+        NamePlayButton(playing);
     }
     picture_->SetPicture(core_.Picture());
     playButton_->setEnabled(loaded);
@@ -92,6 +98,18 @@ void CBRLPlayer::RefreshControls() {
     seekBar_->SetValue(position);
     timeLabel_->setText(loaded ? FormatTime(position) + QStringLiteral(" / ") + FormatTime(duration)
                                : QStringLiteral("--:-- / --:--"));
+}
+
+void CBRLPlayer::NamePlayButton(bool playing) {
+    using resources::AccessibleText;
+    playButton_->setAccessibleName(
+        resources::AccessibleString(playing ? AccessibleText::Pause : AccessibleText::Play));
+    playButton_->setToolTip(
+        resources::AccessibleString(playing ? AccessibleText::PauseTip : AccessibleText::PlayTip));
+}
+
+void CBRLPlayer::SetScenePager(std::function<int64_t(int64_t position, int direction)> pager) {
+    seekBar_->pageTarget = std::move(pager);
 }
 
 QWidget* CBRLPlayer::SeekBarWidget() const {

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 #include "CPlayerCore.h"
 
@@ -65,9 +66,14 @@ public:
     QWidget* SeekBarWidget() const;
     QToolButton* PlayButton() const { return playButton_; }
     QToolButton* StopButton() const { return stopButton_; }
+    // How Page Up and Page Down on the seek bar find the scene before or after a position; by
+    // default they move ten seconds.
+    void SetScenePager(std::function<int64_t(int64_t position, int direction)> pager);
 
 private:
     void RefreshControls();
+    // The play button's name and tool tip for the playing state.
+    void NamePlayButton(bool playing);
 
     player::CPictureView* picture_ = nullptr;
     QToolButton* playButton_ = nullptr;

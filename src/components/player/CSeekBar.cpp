@@ -1,16 +1,76 @@
 #include "CSeekBar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
+
+#include "resources/AccessibleTexts.h"
 
 namespace brevio::player {
 
 namespace {
+
 constexpr int kInset = 4;  // room for the handle at both ends
+constexpr int64_t kFallbackPage = 10 * CSeekBar::kTicksPerSecond;
+
+using resources::AccessibleString;
+using resources::AccessibleText;
+
+// The seek bar as a slider: its value in whole seconds, its text "0:17 of 0:48".
+class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SeekBarAccessible(CSeekBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override {
+        switch (t) {
+            case QAccessible::Name:
+                return AccessibleString(AccessibleText::SeekBar);
+            case QAccessible::Value:
+            case QAccessible::Description:
+                return Bar()->ValueText();
+            default:
+                return QAccessibleWidget::text(t);
+        }
+    }
+    QVariant currentValue() const override { return Seconds(Bar()->Value()); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return Seconds(Bar()->Duration()); }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    static qlonglong Seconds(int64_t ticks) { return ticks / CSeekBar::kTicksPerSecond; }
+    CSeekBar* Bar() const { return static_cast<CSeekBar*>(widget()); }
+};
+
+QAccessibleInterface* MakeSeekBarAccessible(const QString& className, QObject* object) {
+    auto* bar = qobject_cast<CSeekBar*>(object);
+    if (bar == nullptr || className != QLatin1String(CSeekBar::staticMetaObject.className()))
+        return nullptr;
+    return new SeekBarAccessible(bar);
 }
 
-CSeekBar::CSeekBar(QWidget* parent) : QWidget(parent) {}
+}  // namespace
+
+CSeekBar::CSeekBar(QWidget* parent) : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&MakeSeekBarAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
+    // By Tab only: a press on the bar seeks, as before, without taking the focus.
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void CSeekBar::SetDuration(int64_t ticks) {
     ticks = std::max<int64_t>(ticks, 0);
@@ -23,8 +83,24 @@ void CSeekBar::SetValue(int64_t ticks) {
     if (dragging_) return;  // the user's hand wins while it holds the handle
     ticks = std::clamp<int64_t>(ticks, 0, duration_);
     if (ticks == value_) return;
+    const int64_t old = value_;
     value_ = ticks;
+    ValueChanged(old);
+}
+
+void CSeekBar::ValueChanged(int64_t old) {
     update();
+    // A screen reader hears of whole seconds only, not of every tick of the playing clock.
+    if (old / kTicksPerSecond != value_ / kTicksPerSecond && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this,
+                                          QVariant::fromValue<qlonglong>(value_ / kTicksPerSecond));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+QString CSeekBar::ValueText() const {
+    return AccessibleString(AccessibleText::SeekValue)
+        .arg(resources::AccessibleTime(value_), resources::AccessibleTime(duration_));
 }
 
 int64_t CSeekBar::PositionAt(int x) const {
@@ -44,13 +120,20 @@ void CSeekBar::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(230, 230, 230));
     p.drawEllipse(QPoint(kInset + done, mid), kInset, kInset);
+    if (hasFocus()) {
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = rect();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &p, this);
+    }
 }
 
 void CSeekBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || duration_ <= 0) return;
     dragging_ = true;
+    const int64_t old = value_;
     value_ = PositionAt(event->position().toPoint().x());
-    update();
+    ValueChanged(old);
     if (onPressed) onPressed(value_);
 }
 
@@ -58,16 +141,65 @@ void CSeekBar::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) return;
     const int64_t v = PositionAt(event->position().toPoint().x());
     if (v == value_) return;
+    const int64_t old = value_;
     value_ = v;
-    update();
+    ValueChanged(old);
     if (onDragged) onDragged(value_);
 }
 
 void CSeekBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !dragging_) return;
     dragging_ = false;
+    const int64_t old = value_;
     value_ = PositionAt(event->position().toPoint().x());
-    update();
+    ValueChanged(old);
+    if (onReleased) onReleased(value_);
+}
+
+void CSeekBar::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const auto page = [this](int direction) {
+        if (pageTarget) return pageTarget(value_, direction);
+        return value_ + direction * kFallbackPage;
+    };
+    switch (event->key()) {
+        case Qt::Key_Space:
+            if (onPlayPauseKey) onPlayPauseKey();
+            break;
+        case Qt::Key_Left:
+            SeekByKey(value_ - kTicksPerSecond);
+            break;
+        case Qt::Key_Right:
+            SeekByKey(value_ + kTicksPerSecond);
+            break;
+        case Qt::Key_PageUp:
+            SeekByKey(page(-1));
+            break;
+        case Qt::Key_PageDown:
+            SeekByKey(page(1));
+            break;
+        case Qt::Key_Home:
+            SeekByKey(0);
+            break;
+        case Qt::Key_End:
+            SeekByKey(duration_);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void CSeekBar::SeekByKey(int64_t ticks) {
+    if (dragging_ || duration_ <= 0 || !isEnabled()) return;
+    const int64_t old = value_;
+    value_ = std::clamp<int64_t>(ticks, 0, duration_);
+    ValueChanged(old);
+    if (onPressed) onPressed(value_);
     if (onReleased) onReleased(value_);
 }
 

@@ -62,6 +62,7 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
     seekBar_->onDragged = [this](int64_t t) { core_.DragSeekBar(t); };
     seekBar_->onReleased = [this](int64_t t) { core_.ReleaseSeekBar(t); };
     core_.onChanged = [this] { RefreshControls(); };
+    core_.pixelRatio = [this] { return devicePixelRatioF(); };
     refreshTimer_.setInterval(kRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshControls(); });
     RefreshControls();

@@ -102,6 +102,7 @@ HRESULT CFrameSource::GetFrame(int64_t position, int32_t flags,
     const bool stored = decoder_->CodecId() == AV_CODEC_ID_MJPEG &&
                         decoder_->ReadFrameBytes(index, *buffer_) && IsPlainJpeg(*buffer_);
     if (!stored) {
+        decoder_->SetLoopFilter(true);
         const AVFrame* decoded = decoder_->DecodeFrame(index);
         if (decoded == nullptr || !framesource::EncodeBmp(decoded, scaler_, *buffer_)) {
             return E_FAIL;
@@ -122,6 +123,7 @@ HRESULT CFrameSource::GetScaledFrame(int64_t position, QSize size, QImage* pictu
     if (picture == nullptr) return E_POINTER;
     if (size.isEmpty()) return E_INVALIDARG;
     if (!decoder_) return E_FAIL;
+    decoder_->SetLoopFilter(false);
     const AVFrame* decoded = decoder_->DecodeFrame(decoder_->FrameIndexAt(position));
     if (decoded == nullptr) return E_FAIL;
     QImage image = scaler_.Pick(decoded, size.width(), size.height());

@@ -92,6 +92,15 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFi
 
 VideoDecoder::~VideoDecoder() = default;
 
+void VideoDecoder::SetLoopFilter(bool on) {
+    const AVDiscard skip = on ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    if (ctx_->skip_loop_filter == skip) return;
+    ctx_->skip_loop_filter = skip;
+    // Frames decoded with the other setting are not handed out again, nor decoded from.
+    currentMedia_ = -1;
+    flushSent_ = true;
+}
+
 void VideoDecoder::ListShownFrames() {
     const uint32_t ts = track_->mediaTimeScale;
     const int n = static_cast<int>(frames_.size());

@@ -46,6 +46,11 @@ public:
     // The stored size of the frames (from the movie's sample description; 0 when it has none).
     int StoredWidth() const { return track_->width; }
     int StoredHeight() const { return track_->height; }
+    // Whether the codec runs its in-loop filters (deblocking, SAO): on by default. Off, a key frame
+    // decodes about a fifth faster and differs from the filtered one by little (PSNR 56 dB on a
+    // 4K HEVC key frame): enough for pictures scaled far down, which is what the thumbnails are.
+    // A change applies from the next decode; the frame held is decoded again.
+    void SetLoopFilter(bool on);
     // The shared movie file, for another decoder of the same movie.
     std::shared_ptr<const MediaFile> SharedFile() const { return file_; }
     const MediaFile& File() const { return *file_; }

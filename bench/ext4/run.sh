@@ -4,7 +4,7 @@
 # `cp MOVIE COPY && sync -d COPY` in the same round, alternating which goes first; wall time and
 # CPU time (user + system, from wait4) of each, medians and the range of the per-pair ratios.
 # Runs on a loop-mounted ext4 image (root, mkfs.ext4) so that the file system is fresh and alone;
-# without root, in WORK_DIR. The movie: 16 units, each a 1.001-s clip of 1080p Motion JPEG noise
+# without root or with IN_WORK=1, in WORK_DIR. The movie: 16 units, each a 1.001-s clip of 1080p Motion JPEG noise
 # with PCM sound (about 0.9 GB), so that the cut leaves 15/16 of it to write. `sync` before every
 # command.
 #   usage: bench/ext4/run.sh [BUILD_DIR] [WORK_DIR] [PAIRS]
@@ -39,7 +39,7 @@ cleanup() {
   rmdir "$mnt" 2>/dev/null || true
 }
 trap cleanup EXIT
-if [ "$(id -u)" -eq 0 ] && command -v mkfs.ext4 >/dev/null; then
+if [ "${IN_WORK:-0}" != 1 ] && [ "$(id -u)" -eq 0 ] && command -v mkfs.ext4 >/dev/null; then
   mkdir -p "$mnt"
   truncate -s 3G "$img"
   mkfs.ext4 -q -F "$img"

@@ -128,7 +128,6 @@ public:
                         CopyPiece(sources_.handles[r.source]->fd(), in, to, size_t(step), error);
                     rc != CREATEMOVFILE_OK)
                     return rc;
-                StartWriteback(to, step);
                 left -= step;
                 in += step;
                 to += step;
@@ -152,14 +151,6 @@ public:
     }
 
 private:
-    // The movie is flushed before it is named; starting the disk writes of each piece as soon as
-    // it is copied lets them run while the next pieces are copied, so that the flush waits for
-    // the last pieces only (cp followed by sync -d copies everything first, then writes it all).
-    // Only a start: errors show in the flush.
-    void StartWriteback(uint64_t offset, uint64_t length) const {
-        ::sync_file_range(out_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
-    }
-
     ERROR_CREATEMOVFILE CopyPiece(int in, uint64_t inOffset, uint64_t outOffset, size_t length,
                                   WriteFailure& error) {
         while (length > 0 && useCopyRange_) {

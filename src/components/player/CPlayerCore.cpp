@@ -14,8 +14,9 @@ namespace {
 // The still picture (the first frame after a load, seeks) is decoded on one thread: a frame comes
 // out soonest and with the fewest frames in memory. Playing keeps one thread up to 1920 x 1080,
 // which it decodes at 30 frames per second with room (bench/media), leaving the other cores to
-// the thumbnail worker and the UI; larger frames (4K) get FFmpeg's frame and slice threads, which
-// playing them at 30 frames per second needs (bench/README.md, Editing call).
+// the thumbnail worker and the UI. Larger frames (4K) play with FFmpeg's frame and slice threads:
+// one core decodes light 4K HEVC at about 50 frames a second but heavier streams, or a busy
+// machine, fall below 30 (bench/README.md, Editing call).
 constexpr int kDecoderThreads = 1;
 constexpr int64_t kOneThreadPixels = 1920 * 1088;
 

@@ -49,6 +49,7 @@ uint32_t CCreateThumbnailThread::Run() {
     bool failed = false;
     bool stopped = runFlag_.load() < 1;  // a stop asked before the thread got going opens nothing
     CThumbnailMaker maker;               // this run's own frame source
+    maker.SetPixelRatio(job_.pixelRatio);
     // A movie the frame source cannot open leaves the thumbnails blank, without a message.
     if (!stopped && SUCCEEDED(maker.Open(job_.moviePath))) {
         // A chapter run takes its start times from a document of its own: the user's edits never

@@ -45,6 +45,7 @@ public:
         int64_t unitDuration = 0;
         int count = 0;
         bool chapters = false;
+        qreal pixelRatio = 1.0;  // the view's device pixels per logical pixel
         WindowHandle view;
         uint32_t run = 0;  // set by StartWorker
     };

@@ -2,9 +2,8 @@
 
 #include <QPainter>
 #include <climits>
-
-#include <climits>
-#include "framesource/BmpWriter.h"
+#include <cmath>
+#include <cstring>
 
 #include "framesource/BmpWriter.h"
 
@@ -32,9 +31,35 @@ CThumbnailMaker::Placement CThumbnailMaker::PlacementFor(int width, int height) 
     return p;
 }
 
+HRESULT CThumbnailMaker::RenderScaled(int64_t position, QSize frameSize, QImage* image) {
+    const Placement p = PlacementFor(frameSize.width(), frameSize.height());
+    auto device = [this](int logical) { return static_cast<int>(std::lround(logical * ratio_)); };
+    const int width = device(kWidth), height = device(kHeight);
+    const int top = device(p.y), rows = device(p.height);
+    QImage picture;
+    if (rows > 0) {
+        const HRESULT hr = source_->GetScaledFrame(position, QSize(width, rows), &picture);
+        if (FAILED(hr)) return hr;
+    }
+    QImage target(width, height, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    // The picture's rows that fall inside the thumbnail (a picture taller than it loses its last).
+    for (int row = std::max(0, -top); row < rows && top + row < height; ++row) {
+        std::memcpy(target.scanLine(top + row), picture.constScanLine(row),
+                    static_cast<size_t>(width) * 4);
+    }
+    target.setDevicePixelRatio(ratio_);
+    *image = std::move(target);
+    return S_OK;
+}
+
 HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
     if (image == nullptr) return E_POINTER;
     if (!source_) return E_FAIL;
+    QSize frameSize;
+    if (SUCCEEDED(source_->GetFrameSize(&frameSize)) && !frameSize.isEmpty()) {
+        return RenderScaled(position, frameSize, image);
+    }
     std::unique_ptr<brevio::IFrameData> frame;
     HRESULT hr = source_->GetFrame(position, brevio::kFrameSourceFrameShown, &frame);
     if (FAILED(hr)) return hr;
@@ -67,6 +92,10 @@ HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
             painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
             painter.drawImage(QRect(0, p.y, kWidth, p.height), decoded, decoded.rect());
         }
+    }
+    if (ratio_ != 1.0) {
+        target = target.scaled(std::lround(kWidth * ratio_), std::lround(kHeight * ratio_));
+        target.setDevicePixelRatio(ratio_);
     }
     *image = std::move(target);
     return hr;

@@ -1,6 +1,8 @@
 #pragma once
-// Makes the 64 x 48 strip thumbnails: asks the frame source for the frame at a position, decodes
-// its bytes and draws them, scaled by whole-number steps, between black bands.
+// Makes the 64 x 48 strip thumbnails: asks the frame source for the frame at a position, scaled
+// straight from the decoder to the picture's size in device pixels, and draws it between black
+// bands. A frame source that cannot tell the frame's size hands out encoded bytes instead, which
+// are decoded and scaled here.
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -18,10 +20,14 @@ public:
     // Creates the frame source through the component registry and opens the movie with it.
     // Returns the first failure (E_FAIL when the frame source lacks the interface), else S_OK.
     HRESULT Open(const QString& path);
+    // Device pixels per logical pixel of the view that shows the thumbnails: the thumbnail is made
+    // ratio × 64 × 48 pixels and carries the ratio, so that it is drawn at 64 × 48 logical pixels.
+    void SetPixelRatio(qreal ratio) { ratio_ = ratio > 0 ? ratio : 1.0; }
 
     // Makes the thumbnail for a position into image. E_POINTER for a null image, E_FAIL when not
     // open; a failure of the frame source is returned as it is, leaving image untouched. Otherwise
-    // image is recreated as a new black 64 x 48 QImage::Format_RGB32 and, when the bytes decode
+    // image is recreated as a new black 64 x 48 (times the pixel ratio) QImage::Format_RGB32 and,
+    // when the frame or its bytes decode
     // (S_OK), the picture is drawn into it; bytes that do not decode give E_FAIL and a black image.
     HRESULT RenderThumbnail(int64_t position, QImage* image);
 
@@ -35,6 +41,9 @@ public:
     static Placement PlacementFor(int width, int height);
 
 private:
+    HRESULT RenderScaled(int64_t position, QSize frameSize, QImage* image);
+
+    qreal ratio_ = 1.0;
     std::unique_ptr<brevio::IFrameSource> source_;
     std::vector<uint8_t> bytes_;  // the last frame's bytes; kept for its memory
 };

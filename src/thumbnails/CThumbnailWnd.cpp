@@ -272,6 +272,7 @@ HRESULT CThumbnailWnd::StartStripWorker() {
     job.firstStart = firstStart;
     job.unitDuration = document_.GetUnitDuration();
     job.count = cache_.GetCount();
+    job.pixelRatio = devicePixelRatioF();
     job.view = Handle();
     return StartWorker(std::move(job)) ? S_OK : E_FAIL;
 }

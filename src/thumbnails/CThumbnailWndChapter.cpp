@@ -341,6 +341,7 @@ void CThumbnailWndChapter::StartWorker() {
     job.moviePath = moviePath_;
     job.count = std::min(cache_.GetCount(), totalUnits_);
     job.chapters = true;
+    job.pixelRatio = devicePixelRatioF();
     job.view = Handle();
     CCreateThumbnailThread::StartWorker(std::move(job));
     SetTimer(kPriorityTimerId, kPriorityTimerMs);

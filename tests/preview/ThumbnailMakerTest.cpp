@@ -176,6 +176,25 @@ TEST_F(ThumbnailMaker, RealMovieThumbnailsShowTheirFrames) {
         QPainter(&want).drawImage(QRect(0, 6, 64, 36),
                                   brevio::mediatest::FfmpegFrameRgb(movie, unit * 20, 640, 360));
         EXPECT_GE(brevio::mediatest::Psnr(thumbnail, want), 30.0);
+
+        // At two device pixels per logical pixel: the same placement in device pixels, drawn
+        // from the frame itself (not the 64 x 48 picture enlarged), and the ratio carried along.
+        maker.SetPixelRatio(2.0);
+        QImage sharp;
+        ASSERT_EQ(maker.RenderThumbnail(unit * unitTicks, &sharp), S_OK);
+        maker.SetPixelRatio(1.0);
+        ASSERT_EQ(sharp.size(), QSize(128, 96));
+        EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+        EXPECT_TRUE(brevio::mediatest::RowsBlack(sharp, 0, 12));
+        EXPECT_TRUE(brevio::mediatest::RowsBlack(sharp, 84, 96));
+        QImage sharpWant(128, 96, QImage::Format_RGB32);
+        sharpWant.fill(Qt::black);
+        QPainter(&sharpWant)
+            .drawImage(QRect(0, 12, 128, 72),
+                       brevio::mediatest::FfmpegFrameRgb(movie, unit * 20, 640, 360));
+        sharp.setDevicePixelRatio(1.0);
+        EXPECT_GE(brevio::mediatest::Psnr(sharp, sharpWant), 30.0);
+        EXPECT_LT(brevio::mediatest::Psnr(sharp, thumbnail.scaled(128, 96)), 40.0);
     }
 }
 

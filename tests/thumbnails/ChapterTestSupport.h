@@ -73,6 +73,11 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(delay_));
         return real_.GetFrame(position, flags, frame);
     }
+    HRESULT GetFrameSize(QSize* size) override { return real_.GetFrameSize(size); }
+    HRESULT GetScaledFrame(int64_t position, QSize size, QImage* picture) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_));
+        return real_.GetScaledFrame(position, size, picture);
+    }
 
 private:
     CFrameSource real_;

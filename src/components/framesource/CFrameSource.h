@@ -14,6 +14,8 @@ class CFrameSource : public IFrameSource {
 public:
     HRESULT Open(const QString& path, int32_t kind) override;
     HRESULT GetFrame(int64_t position, int32_t flags, std::unique_ptr<IFrameData>* frame) override;
+    HRESULT GetFrameSize(QSize* size) override;
+    HRESULT GetScaledFrame(int64_t position, QSize size, QImage* picture) override;
 
 private:
     std::unique_ptr<media::VideoDecoder> decoder_;

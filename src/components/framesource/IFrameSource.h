@@ -1,6 +1,8 @@
 #pragma once
 // The frame source: opens a movie and hands out the frame shown at a position as one encoded
 // image. Created through the component registry under kFrameSourceName.
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -36,6 +38,17 @@ public:
     // is open or the frame cannot be decoded.
     virtual HRESULT GetFrame(int64_t position, int32_t flags,
                              std::unique_ptr<IFrameData>* frame) = 0;
+    // The stored size of the movie's frames, the size GetFrame's images have. E_POINTER for a null
+    // out, E_FAIL when nothing is open; E_NOTIMPL from a source that offers only GetFrame.
+    virtual HRESULT GetFrameSize(QSize* /*size*/) { return E_NOTIMPL; }
+    // The frame shown at the position as a picture of exactly `size` pixels (Format_RGB32),
+    // scaled straight from the decoder's frame, each pixel taking the source pixel under its
+    // centre, as GetFrame's image drawn scaled without smoothing; no image of the full size is
+    // made, and the codec's in-loop filters are skipped (invisible at such sizes).
+    // E_POINTER for a null out, E_INVALIDARG for an empty size, E_FAIL as GetFrame.
+    virtual HRESULT GetScaledFrame(int64_t /*position*/, QSize /*size*/, QImage* /*picture*/) {
+        return E_NOTIMPL;
+    }
 };
 
 // Adds the frame source's factory to the registry.

@@ -11,8 +11,8 @@ namespace brevio::media {
 
 namespace {
 
-bool OpenCodec(AVCodecID id, const std::vector<uint8_t>& config, int threads, uint32_t timeScale,
-               CodecContextPtr& out) {
+bool OpenCodec(AVCodecID id, const std::vector<uint8_t>& config, const DecoderSettings& settings,
+               uint32_t timeScale, CodecContextPtr& out) {
     const AVCodec* codec = avcodec_find_decoder(id);
     if (codec == nullptr) return false;
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
@@ -25,7 +25,8 @@ bool OpenCodec(AVCodecID id, const std::vector<uint8_t>& config, int threads, ui
         ctx->extradata_size = static_cast<int>(config.size());
     }
     ctx->pkt_timebase = AVRational{1, static_cast<int>(timeScale)};
-    ctx->thread_count = threads;
+    ctx->thread_count = settings.threads;
+    if (settings.threadType != 0) ctx->thread_type = settings.threadType;
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return false;
     out = std::move(ctx);
     return true;
@@ -35,6 +36,14 @@ bool OpenCodec(AVCodecID id, const std::vector<uint8_t>& config, int threads, ui
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFile> file,
                                                    int threads, std::string* error) {
+    DecoderSettings settings;
+    settings.threads = threads;
+    return Create(std::move(file), settings, error);
+}
+
+std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFile> file,
+                                                   const DecoderSettings& settings,
+                                                   std::string* error) {
     auto fail = [error](const char* why) -> std::unique_ptr<VideoDecoder> {
         if (error) *error = why;
         return nullptr;
@@ -50,7 +59,7 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFi
     d->track_ = track;
     d->codecId_ = CodecIdForTrack(*track);
     if (d->codecId_ == AV_CODEC_ID_NONE) return fail("unsupported video format");
-    if (!OpenCodec(d->codecId_, track->codecConfig, threads, track->mediaTimeScale, d->ctx_)) {
+    if (!OpenCodec(d->codecId_, track->codecConfig, settings, track->mediaTimeScale, d->ctx_)) {
         return fail("the video decoder could not be opened");
     }
     d->packet_.reset(av_packet_alloc());
@@ -82,6 +91,15 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Create(std::shared_ptr<const MediaFi
 }
 
 VideoDecoder::~VideoDecoder() = default;
+
+void VideoDecoder::SetLoopFilter(bool on) {
+    const AVDiscard skip = on ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    if (ctx_->skip_loop_filter == skip) return;
+    ctx_->skip_loop_filter = skip;
+    // Frames decoded with the other setting are not handed out again, nor decoded from.
+    currentMedia_ = -1;
+    flushSent_ = true;
+}
 
 void VideoDecoder::ListShownFrames() {
     const uint32_t ts = track_->mediaTimeScale;

@@ -21,16 +21,38 @@ struct VideoFrameInfo {
     int64_t endTicks = 0;    // movie time at which the next frame appears
 };
 
+// How a decoder is set up for its job.
+struct DecoderSettings {
+    // Decoding threads for the codec (1 for background work, 0 for automatic).
+    int threads = 1;
+    // Which kinds of threading the codec may use (FF_THREAD_FRAME, FF_THREAD_SLICE; 0: both).
+    // Slice threads add no frames in flight; frame threads add one per thread.
+    int threadType = 0;
+};
+
 class VideoDecoder {
 public:
     // threads: decoding threads for the codec (1 for background work, 0 for automatic).
     static std::unique_ptr<VideoDecoder> Create(std::shared_ptr<const MediaFile> file,
                                                 int threads = 1, std::string* error = nullptr);
+    static std::unique_ptr<VideoDecoder> Create(std::shared_ptr<const MediaFile> file,
+                                                const DecoderSettings& settings,
+                                                std::string* error = nullptr);
     ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
     AVCodecID CodecId() const { return codecId_; }
+    // The stored size of the frames (from the movie's sample description; 0 when it has none).
+    int StoredWidth() const { return track_->width; }
+    int StoredHeight() const { return track_->height; }
+    // Whether the codec runs its in-loop filters (deblocking, SAO): on by default. Off, a key frame
+    // decodes about a fifth faster and differs from the filtered one by little (PSNR 56 dB on a
+    // 4K HEVC key frame): enough for pictures scaled far down, which is what the thumbnails are.
+    // A change applies from the next decode; the frame held is decoded again.
+    void SetLoopFilter(bool on);
+    // The shared movie file, for another decoder of the same movie.
+    std::shared_ptr<const MediaFile> SharedFile() const { return file_; }
     const MediaFile& File() const { return *file_; }
     int FrameCount() const { return static_cast<int>(shown_.size()); }
     const VideoFrameInfo& Frame(int index) const { return info_[static_cast<size_t>(index)]; }

@@ -67,6 +67,7 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
     seekBar_->onReleased = [this](int64_t t) { core_.ReleaseSeekBar(t); };
     seekBar_->onPlayPauseKey = [this] { playButton_->click(); };
     core_.onChanged = [this] { RefreshControls(); };
+    core_.pixelRatio = [this] { return devicePixelRatioF(); };
     refreshTimer_.setInterval(kRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshControls(); });
     RefreshControls();

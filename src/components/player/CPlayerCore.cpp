@@ -12,10 +12,21 @@ namespace brevio::player {
 
 namespace {
 
-// One decoding thread: it keeps up with 1080p H.264 at 30 frames per second (bench/media), leaves
-// the other cores to the thumbnail worker and the UI, and keeps FFmpeg from starting threads of
-// its own.
+// The still picture (the first frame after a load, seeks) is decoded on one thread: a frame comes
+// out soonest and with the fewest frames in memory. Playing keeps one thread up to 1920 x 1080,
+// which it decodes at 30 frames per second with room (bench/media), leaving the other cores to
+// the thumbnail worker and the UI. Larger frames (4K) play with FFmpeg's frame and slice threads:
+// one core decodes light 4K HEVC at about 50 frames a second but heavier streams, or a busy
+// machine, fall below 30 (bench/README.md, Editing call).
 constexpr int kDecoderThreads = 1;
+constexpr int64_t kOneThreadPixels = 1920 * 1088;
+
+media::DecoderSettings PlaybackSettings(const media::VideoDecoder& decoder) {
+    media::DecoderSettings settings;
+    const int64_t pixels = int64_t{decoder.StoredWidth()} * decoder.StoredHeight();
+    settings.threads = pixels > kOneThreadPixels ? 0 : kDecoderThreads;
+    return settings;
+}
 
 int32_t Milliseconds(int64_t ticks) {
     return static_cast<int32_t>(
@@ -144,9 +155,11 @@ HRESULT CPlayerCore::Open(const QString& path) {
     };
     callbacks.ended = [this](uint32_t serial) { OnEnded(serial); };
     callbacks.failed = [this](uint32_t serial) { OnFailed(serial); };
-    worker_ =
-        std::make_unique<CPlayerWorker>(std::move(decoder), duration_, clock_, poster_,
-                                        std::move(callbacks), QSize(kPictureWidth, kPictureHeight));
+    const qreal ratio = pixelRatio ? std::max<qreal>(pixelRatio(), 1.0) : 1.0;
+    const media::DecoderSettings playback = PlaybackSettings(*decoder);
+    worker_ = std::make_unique<CPlayerWorker>(
+        std::move(decoder), duration_, clock_, poster_, std::move(callbacks),
+        QSize(kPictureWidth, kPictureHeight), ratio, playback);
     worker_->SetDisplayMode(displayMode_);
     mode_ = Mode::Stopped;
     ShowStill(0);

@@ -36,6 +36,10 @@ public:
     CPlayerCore(const CPlayerCore&) = delete;
     CPlayerCore& operator=(const CPlayerCore&) = delete;
 
+    // Device pixels per logical pixel of the picture, asked at every Open: the picture is
+    // decoded and scaled to 320 x 240 times the ratio and carries the ratio. Unset: 1.
+    std::function<qreal()> pixelRatio;
+
     // IBRLPlayer
     HRESULT Open(const QString& path) override;
     HRESULT SetAutoStart(int32_t on) override;

@@ -13,10 +13,13 @@ constexpr int64_t kMaxWaitTicks = 200'000;  // 20 ms
 
 CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
                              std::shared_ptr<PlaybackClock> clock, Poster poster,
-                             WorkerCallbacks callbacks, QSize pictureSize)
+                             WorkerCallbacks callbacks, QSize pictureSize, qreal pixelRatio,
+                             const media::DecoderSettings& playback)
     : decoder_(std::move(decoder)),
       durationTicks_(durationTicks),
-      pictureSize_(pictureSize),
+      pictureSize_(pictureSize * pixelRatio),
+      pixelRatio_(pixelRatio),
+      playback_(playback),
       clock_(std::move(clock)),
       poster_(std::move(poster)),
       callbacks_(std::move(callbacks)) {
@@ -51,11 +54,22 @@ void CPlayerWorker::Play(const PlayStart& start) {
 }
 
 QImage CPlayerWorker::Render(const AVFrame* frame) {
+    QImage image;
     if (displayMode_.load(std::memory_order_relaxed) == 1) {
-        QImage image = scaler_.Scale(frame, pictureSize_.width(), pictureSize_.height());
-        if (!image.isNull()) return image;
+        image = scaler_.Scale(frame, pictureSize_.width(), pictureSize_.height());
     }
-    return scaler_.Letterbox(frame, pictureSize_);
+    if (image.isNull()) image = scaler_.Letterbox(frame, pictureSize_);
+    image.setDevicePixelRatio(pixelRatio_);
+    return image;
+}
+
+void CPlayerWorker::UsePlaybackDecoder() {
+    if (playbackDecoder_) return;
+    playbackDecoder_ = true;
+    if (playback_.threads == 1) return;  // the still picture's decoder plays as well
+    if (auto decoder = media::VideoDecoder::Create(decoder_->SharedFile(), playback_)) {
+        decoder_ = std::move(decoder);
+    }
 }
 
 void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, bool seek) {
@@ -109,6 +123,7 @@ uint32_t CPlayerWorker::Run() {
             }
             start = r->start;
             playing = true;
+            UsePlaybackDecoder();
             const int index = decoder_->FrameIndexAt(start.baseTicks);
             int got = -1;
             const AVFrame* frame = decoder_->DecodeFrame(index, &got, true);

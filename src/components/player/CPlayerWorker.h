@@ -37,7 +37,8 @@ class CPlayerWorker : private CThreadBase {
 public:
     CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
                   std::shared_ptr<PlaybackClock> clock, Poster poster, WorkerCallbacks callbacks,
-                  QSize pictureSize);
+                  QSize pictureSize, qreal pixelRatio = 1.0,
+                  const media::DecoderSettings& playback = {});
     ~CPlayerWorker() override;
     CPlayerWorker(const CPlayerWorker&) = delete;
     CPlayerWorker& operator=(const CPlayerWorker&) = delete;
@@ -60,6 +61,9 @@ private:
     // Waits until the clock of a play request reaches `ticks`, or a request comes.
     void WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen);
     QImage Render(const AVFrame* frame);
+    // Before the first frame of playing: the decoder with the playback settings, when they differ
+    // from the still picture's (frame threads for large frames).
+    void UsePlaybackDecoder();
     bool ShowFrame(const Request& r);
     void PostPicture(uint32_t serial, QImage picture, bool seek);
     void PostEnded(uint32_t serial);
@@ -69,7 +73,10 @@ private:
     std::unique_ptr<media::VideoDecoder> decoder_;
     media::FrameScaler scaler_;
     const int64_t durationTicks_;
-    const QSize pictureSize_;
+    const QSize pictureSize_;  // in device pixels
+    const qreal pixelRatio_;
+    media::DecoderSettings playback_;
+    bool playbackDecoder_ = false;
     int shownIndex_ = -1;
     QImage shownPicture_;
 

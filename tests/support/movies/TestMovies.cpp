@@ -92,6 +92,7 @@ std::string MovieOptions::Key() const {
     if (frameRate) k << ";r" << frameRate;
     if (secondVideoGop) k << ";g2=" << secondVideoGop;
     if (audioDelayMs) k << ";ad" << audioDelayMs;
+    if (hevc) k << ";hevc";
     for (const auto& t : titles) k << ";t=" << t;
     return k.str();
 }
@@ -205,6 +206,15 @@ fs::path MakeMovie(const MovieOptions& options) {
             args.insert(args.end(), {"-map_chapters", "-1"});
         if (options.mjpeg) {
             args.insert(args.end(), {"-c:v", "mjpeg", "-q:v", "4", "-pix_fmt", "yuvj420p"});
+        } else if (options.hevc) {
+            std::string keys = "expr:";
+            for (size_t i = 0; i < frameStarts.size(); ++i)
+                keys +=
+                    (i ? "+" : "") + std::string("eq(n,") + std::to_string(frameStarts[i]) + ")";
+            args.insert(args.end(),
+                        {"-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-tag:v",
+                         "hvc1", "-forced-idr", "1", "-x265-params", "log-level=error:open-gop=0",
+                         "-force_key_frames:v", keys});
         } else {
             std::string keys = "expr:";
             if (uniform)

@@ -29,6 +29,8 @@ struct MovieOptions {
     int sampleRate = 48000;
     int channels = 2;
     bool mjpeg = false;
+    // HEVC (x265, ultrafast) with a key frame at each unit start, tagged hvc1; overrides bframes.
+    bool hevc = false;
     // A QuickTime chapter track (one chapter per unit) instead of the BRVU atom.
     bool chapters = false;
     std::vector<std::string> titles;  // chapter titles; "Chapter N" where missing

@@ -8,7 +8,7 @@
 #include <QShortcut>
 #include <QToolButton>
 
-#include "components/player/CBRLPlayer.h"
+#include "player/CBRLPlayer.h"
 #include "dialog/CBaseWindow.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"

@@ -3,6 +3,8 @@
 // document may do right after a cancel.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -177,38 +179,29 @@ TEST_F(SaveBehindDialog, CancelHalfWay) {
     EXPECT_EQ(sink.calls.load(), 0);
 }
 
-TEST_F(SaveBehindDialog, EscapeIsCancel) {
-    SlowDialogScope slow;
-    const fs::path destination = dir / "escape.mov";
-    auto answered =
-        test::AnswerNextModal([](QWidget* modal) { driver::PressKey(modal, Qt::Key_Escape); });
-    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
-    EXPECT_TRUE(*answered);
-    document->Join();
-    EXPECT_FALSE(FileExists(destination));
-}
-
-TEST_F(SaveBehindDialog, TheCloseBoxIsCancel) {
-    SlowDialogScope slow;
-    const fs::path destination = dir / "closed.mov";
-    auto answered = test::AnswerNextModal([](QWidget* modal) { modal->close(); });
-    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
-    EXPECT_TRUE(*answered);
-    document->Join();
-    EXPECT_FALSE(FileExists(destination));
-}
-
-TEST_F(SaveBehindDialog, ReturnsAtOnceAfterACancelWhileTheWorkerRunsOn) {
-    SlowDialogScope slow;
-    const fs::path destination = dir / "early.mov";
-    auto answered = test::AnswerNextModal(
-        [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); });
-    EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
-    ASSERT_TRUE(*answered);
-    // Nobody waited for the worker: it is still to be joined.
-    EXPECT_TRUE(document->IsStarted());
-    document->Join();
-    EXPECT_FALSE(FileExists(destination));
+// The Cancel button, Escape and the close box each cancel; the call returns at once, without
+// waiting for the worker, and nothing is saved.
+TEST_F(SaveBehindDialog, EveryWayOfCancellingReturnsAtOnceAndSavesNothing) {
+    const struct {
+        const char* way;
+        std::function<void(QWidget*)> cancel;
+    } ways[] = {
+        {"button", [](QWidget*) { CSaveProgressDlg::Instance()->CancelButton()->click(); }},
+        {"escape", [](QWidget* modal) { driver::PressKey(modal, Qt::Key_Escape); }},
+        {"close box", [](QWidget* modal) { modal->close(); }},
+    };
+    for (const auto& [way, cancel] : ways) {
+        SCOPED_TRACE(way);
+        SlowDialogScope slow;
+        const fs::path destination = dir / (std::string(way) + ".mov");
+        auto answered = test::AnswerNextModal(cancel);
+        EXPECT_EQ(SaveAs(*document, Q(destination)), E_FAIL);
+        ASSERT_TRUE(*answered);
+        // Nobody waited for the worker: it is still to be joined.
+        EXPECT_TRUE(document->IsStarted());
+        document->Join();
+        EXPECT_FALSE(FileExists(destination));
+    }
 }
 
 TEST_F(SaveBehindDialog, CancelFollowedAtOnceByAnotherEditAndSave) {

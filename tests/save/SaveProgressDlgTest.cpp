@@ -72,16 +72,13 @@ TEST(SaveProgressDlg, ShowsTheFileNameAndTheTextsOfTheStringTable) {
 TEST(SaveProgressDlg, ItemsFollowTheTemplate) {
     CSaveProgressDlg dialog;
     const int ids[] = {1001, 2, 1005, 1004};
-    QWidget* previous = nullptr;
     QList<QWidget*> items;
     for (int id : ids) {
         auto* item = dialog.findChild<QWidget*>(QStringLiteral("item%1").arg(id));
         ASSERT_NE(item, nullptr) << id;
         EXPECT_TRUE(dialog.rect().contains(item->geometry())) << id;
         items.append(item);
-        previous = item;
     }
-    (void)previous;
     // Template order is the order of the children.
     QList<QWidget*> children = dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_GE(children.size(), 4);
@@ -97,7 +94,7 @@ TEST(SaveProgressDlg, ItemsFollowTheTemplate) {
     EXPECT_GT(dialog.width(), 2 * dialog.height());
 }
 
-TEST(SaveProgressDlg, CaptionIsTheGivenTextOrString128) {
+TEST(SaveProgressDlg, CaptionIsTheGivenTextOrTheDefault) {
     CSaveProgressDlg dialog;
     const QString caption = QStringLiteral("Host caption");
     dialog.SetCaption(&caption);

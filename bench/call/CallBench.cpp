@@ -91,7 +91,7 @@ int Child(const char* movie) {
         if (dialog == nullptr) return;
         brevio::driver::DialogDriver driver(dialog);
         QWidget* picture =
-            brevio::driver::FindByClass(driver.Player(), "brevio::player::CPictureView");
+            brevio::driver::FindByClass(driver.Player(), "brevio::player::PictureView");
         if (!ShowsPicture(picture) || !driver.HasSelectionFrame()) return;
         shownMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         poll.stop();

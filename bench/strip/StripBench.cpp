@@ -15,7 +15,7 @@
 #include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWnd.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     std::printf("movie: %s, %d units of 1.001 s, 1920x1080 H.264, %.1f MB\n", movie.c_str(), kUnits,
                 double(std::filesystem::file_size(movie)) / 1e6);
 
-    brevio::CWindowBase parent;
+    brevio::WindowBase parent;
     parent.Create(nullptr, QRect(0, 0, 720, 200));
     brevio::CThumbnailWnd view;
     if (view.OpenDocument(path) != 0) return 1;

@@ -23,7 +23,7 @@ constexpr uint16_t kCancelCommand = 1006;
 
 }  // namespace
 
-CBRVDialog::CBRVDialog(QWidget* parent) : CDialogBase(parent) {
+CBRVDialog::CBRVDialog(QWidget* parent) : DialogBase(parent) {
     // A fixed frame with a caption and the system menu; no sizing border, no minimise or maximise.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -106,7 +106,7 @@ void CBRVDialog::ApplyOuterSize() {
 }
 
 void CBRVDialog::showEvent(QShowEvent* event) {
-    CDialogBase::showEvent(event);
+    DialogBase::showEvent(event);
     ApplyOuterSize();
     // Some window managers publish the frame without moving the window: look once more after
     // they have had the time to frame it.
@@ -116,7 +116,7 @@ void CBRVDialog::showEvent(QShowEvent* event) {
 }
 
 void CBRVDialog::moveEvent(QMoveEvent* event) {
-    CDialogBase::moveEvent(event);
+    DialogBase::moveEvent(event);
     if (isVisible()) ApplyOuterSize();
 }
 
@@ -168,7 +168,7 @@ void CBRVDialog::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         default:
-            CDialogBase::keyPressEvent(event);
+            DialogBase::keyPressEvent(event);
     }
 }
 

@@ -6,11 +6,11 @@
 
 #include "dialog/CBaseWindow.h"
 #include "platform/HResult.h"
-#include "window/CDialogBase.h"
+#include "window/DialogBase.h"
 
 namespace brevio {
 
-class CBRVDialog : public CDialogBase {
+class CBRVDialog : public DialogBase {
     Q_OBJECT
 
 public:

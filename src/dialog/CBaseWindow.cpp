@@ -20,7 +20,7 @@ const QRect kInitialPaneRect(0, 0, 10, 10);
 
 }  // namespace
 
-CBaseWindow::CBaseWindow(QWidget* parent) : CWindowBase(parent) {
+CBaseWindow::CBaseWindow(QWidget* parent) : WindowBase(parent) {
     setObjectName(QStringLiteral("0"));
     EnableFlickerFreePaint();
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
@@ -157,7 +157,7 @@ void CBaseWindow::CreatePanes() {
 }
 
 void CBaseWindow::resizeEvent(QResizeEvent* event) {
-    CWindowBase::resizeEvent(event);
+    WindowBase::resizeEvent(event);
     Layout();
 }
 

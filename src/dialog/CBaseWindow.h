@@ -10,14 +10,14 @@
 #include "interfaces/IBRVUIUpdater.h"
 #include "platform/HResult.h"
 #include "preview/CPreviewContainer.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 
 class CInfoMessageWnd;
 class CThumbnailContainer;
 
-class CBaseWindow : public CWindowBase, public IBRVUIUpdater {
+class CBaseWindow : public WindowBase, public IBRVUIUpdater {
     Q_OBJECT
 
 public:

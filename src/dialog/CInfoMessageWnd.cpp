@@ -38,7 +38,7 @@ QLabel* MakeStatic(QWidget* parent, const QRect& rect, const QFont& font) {
 
 }  // namespace
 
-CInfoMessageWnd::CInfoMessageWnd(QWidget* parent) : CWindowBase(parent) {
+CInfoMessageWnd::CInfoMessageWnd(QWidget* parent) : WindowBase(parent) {
     EnableFlickerFreePaint();
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
 }
@@ -71,7 +71,7 @@ QString CInfoMessageWnd::JoinSteps(std::span<const uint32_t> steps) {
 }
 
 void CInfoMessageWnd::resizeEvent(QResizeEvent* event) {
-    CWindowBase::resizeEvent(event);
+    WindowBase::resizeEvent(event);
     Layout();
 }
 

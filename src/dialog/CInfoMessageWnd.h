@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <span>
 
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 
-class CInfoMessageWnd : public CWindowBase {
+class CInfoMessageWnd : public WindowBase {
     Q_OBJECT
 
 public:

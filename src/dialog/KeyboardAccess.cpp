@@ -8,8 +8,8 @@
 #include <QShortcut>
 #include <QToolButton>
 
-#include "player/CBRLPlayer.h"
 #include "dialog/CBaseWindow.h"
+#include "player/BRLPlayer.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
 
@@ -73,7 +73,7 @@ void InstallKeyboardAccess(CBaseWindow& content) {
                       pane->RedoButton());
     AddButtonShortcut(&content, KeysOf(QKeySequence::Save), pane->SaveMovieButton());
 
-    auto* player = qobject_cast<CBRLPlayer*>(content.Preview().PlayerWidget());
+    auto* player = qobject_cast<BRLPlayer*>(content.Preview().PlayerWidget());
     if (player == nullptr) return;
     if (CThumbnailWnd* view = pane->GetView()) {
         QObject::connect(view, &CThumbnailWnd::PlayPauseKeyPressed, player->PlayButton(),

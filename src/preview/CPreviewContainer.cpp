@@ -17,7 +17,7 @@
 
 namespace brevio {
 
-CPreviewContainer::CPreviewContainer(QWidget* parent) : CWindowBase(parent) {
+CPreviewContainer::CPreviewContainer(QWidget* parent) : WindowBase(parent) {
     // Nothing is erased under the frame; the corners outside its rounding show the dialog's face.
     EnableFlickerFreePaint();
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });

@@ -19,7 +19,7 @@
 #include "document/CFileBasicInfo.h"
 #include "interfaces/IBRVPreviewContainer.h"
 #include "preview/IBRLUserEvent.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 
@@ -30,7 +30,7 @@ class IBRLPlayback;
 class IBRLPlayer;
 class IBRVThumbnailContainer;
 
-class CPreviewContainer : public CWindowBase, public IBRLUserEvent, public IBRVPreviewContainer {
+class CPreviewContainer : public WindowBase, public IBRLUserEvent, public IBRVPreviewContainer {
     Q_OBJECT
 
 public:

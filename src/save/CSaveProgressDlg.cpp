@@ -51,7 +51,7 @@ void CSaveProgressDlg::RegisterWithModule() {
         [] { return std::unique_ptr<QObject>(std::make_unique<CSaveProgressDlg>()); });
 }
 
-CSaveProgressDlg::CSaveProgressDlg(QWidget* parent) : CDialogBase(parent) {
+CSaveProgressDlg::CSaveProgressDlg(QWidget* parent) : DialogBase(parent) {
     // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME: a title, a close box, no resizing.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -66,14 +66,14 @@ CSaveProgressDlg::CSaveProgressDlg(QWidget* parent) : CDialogBase(parent) {
         return 0;
     });
     Messages().Add(kMsgEndDialog, [this](uint32_t, uintptr_t code, intptr_t, bool&) -> LRESULT {
-        CDialogBase::EndDialog(static_cast<int>(code));
+        DialogBase::EndDialog(static_cast<int>(code));
         return 0;
     });
     Messages().Add(WM_COMMAND,
                    [this](uint32_t, uintptr_t wParam, intptr_t, bool& handled) -> LRESULT {
                        const int id = LOWORD(wParam);
                        if (id == IDOK || id == kCancelId) {
-                           CDialogBase::EndDialog(id);
+                           DialogBase::EndDialog(id);
                        } else {
                            handled = false;
                        }
@@ -133,7 +133,7 @@ void CSaveProgressDlg::SetCaption(const QString* text) {
 }
 
 int CSaveProgressDlg::DoModal(QWidget* owner) {
-    const int code = CDialogBase::DoModal(owner);
+    const int code = DialogBase::DoModal(owner);
     SetWorkerHandle(WindowHandle());
     return code;
 }
@@ -149,7 +149,7 @@ void CSaveProgressDlg::InitDialog() {
     fileName_->setText(QFileInfo(path_).fileName());
     CenterWindow(this);
     // The worker starts with the dialog; if it cannot start, the save has failed.
-    if (worker_ != nullptr && !worker_->Start()) CDialogBase::EndDialog(kSaveFailed);
+    if (worker_ != nullptr && !worker_->Start()) DialogBase::EndDialog(kSaveFailed);
 }
 
 void CSaveProgressDlg::SetWorkerHandle(const WindowHandle& handle) {

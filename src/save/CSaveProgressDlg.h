@@ -1,6 +1,6 @@
 #pragma once
 // The modal dialog shown while a movie is saved: the file name, a progress bar from 0 to 100 and a
-// Cancel button, on the window framework (CDialogBase). Its WM_INITDIALOG starts the worker
+// Cancel button, on the window framework (DialogBase). Its WM_INITDIALOG starts the worker
 // thread; the worker reports progress and ends the dialog from its own thread through posted
 // messages, never waiting for the UI thread. Messages posted during one run never reach a later
 // one (each run is a new window).
@@ -15,7 +15,7 @@
 #include "platform/CThreadBase.h"
 #include "platform/HResult.h"
 #include "platform/WindowHandle.h"
-#include "window/CDialogBase.h"
+#include "window/DialogBase.h"
 
 class QLabel;
 class QProgressBar;
@@ -25,7 +25,7 @@ namespace brevio {
 
 class CBRVWrapper;
 
-class CSaveProgressDlg : public CDialogBase, public ISaveProgress {
+class CSaveProgressDlg : public DialogBase, public ISaveProgress {
     Q_OBJECT
 
 public:

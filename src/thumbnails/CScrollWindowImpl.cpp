@@ -16,7 +16,7 @@ ScrollAreaWidget::ScrollAreaWidget(QWidget* parent, Qt::WindowFlags flags)
     if (flags != Qt::WindowFlags()) setWindowFlags(flags);
 }
 
-CScrollWindowImpl::CScrollWindowImpl(QWidget* parent) : CWindowImplT<ScrollAreaWidget>(parent) {
+CScrollWindowImpl::CScrollWindowImpl(QWidget* parent) : WindowImpl<ScrollAreaWidget>(parent) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);  // the focus comes only where a handler takes it
     viewport()->setFocusPolicy(Qt::NoFocus);
@@ -161,7 +161,7 @@ void CScrollWindowImpl::ScrollByLines(Qt::Orientation direction, int lines) {
 
 bool CScrollWindowImpl::ProcessWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
                                              LRESULT& result) {
-    if (CWindowImplT<ScrollAreaWidget>::ProcessWindowMessage(message, wParam, lParam, result)) {
+    if (WindowImpl<ScrollAreaWidget>::ProcessWindowMessage(message, wParam, lParam, result)) {
         return true;
     }
     switch (message) {
@@ -203,7 +203,7 @@ void CScrollWindowImpl::paintEvent(QPaintEvent* /*event*/) {
 
 void CScrollWindowImpl::resizeEvent(QResizeEvent* event) {
     UpdateBars();
-    CWindowImplT<ScrollAreaWidget>::resizeEvent(event);  // then WM_SIZE
+    WindowImpl<ScrollAreaWidget>::resizeEvent(event);  // then WM_SIZE
 }
 
 void CScrollWindowImpl::mousePressEvent(QMouseEvent* event) {

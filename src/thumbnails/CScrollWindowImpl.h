@@ -30,7 +30,7 @@ public:
     explicit ScrollAreaWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
 };
 
-class CScrollWindowImpl : public CWindowImplT<ScrollAreaWidget> {
+class CScrollWindowImpl : public WindowImpl<ScrollAreaWidget> {
     Q_OBJECT
 public:
     // The input messages and values of a scroll window (class scope, as the system's own message

@@ -39,7 +39,7 @@ QRect OutlineRect(int left, int top, int right, int bottom) {
 
 }  // namespace
 
-CThumbnailContainer::CThumbnailContainer(QWidget* parent) : CWindowBase(parent) {
+CThumbnailContainer::CThumbnailContainer(QWidget* parent) : WindowBase(parent) {
     EnableFlickerFreePaint();
     RegisterMessages();
 }
@@ -103,7 +103,7 @@ LRESULT CThumbnailContainer::OnCreate() {
     view_->show();
 
     InstallStripAccessibility();
-    selectionCombo_ = new CLabelledList(this);
+    selectionCombo_ = new LabelledList(this);
     selectionCombo_->setObjectName(QString::number(kSelectionListId));
     selectionCombo_->setEditable(false);
     ConnectCombo(selectionCombo_, kSelectionListId);

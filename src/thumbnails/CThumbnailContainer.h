@@ -22,7 +22,7 @@
 #include "document/CFileBasicInfo.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "platform/HResult.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 class QComboBox;
 class QLabel;
@@ -34,7 +34,7 @@ class CThumbnailWnd;
 class IBRVPreviewContainer;
 class IBRVUIUpdater;
 
-class CThumbnailContainer : public CWindowBase, public IBRVThumbnailContainer {
+class CThumbnailContainer : public WindowBase, public IBRVThumbnailContainer {
     Q_OBJECT
 
 public:

@@ -182,7 +182,7 @@ private:
 QAccessibleInterface* MakeStripAccessible(const QString&, QObject* object) {
     // Both kinds of strip: the chapter kind is a CThumbnailWnd too.
     if (auto* view = qobject_cast<CThumbnailWnd*>(object)) return new StripAccessible(view);
-    if (auto* list = qobject_cast<CLabelledList*>(object)) return new LabelledListAccessible(list);
+    if (auto* list = qobject_cast<LabelledList*>(object)) return new LabelledListAccessible(list);
     return nullptr;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The strip as accessibility sees it: a list (CThumbnailWnd and its chapter kind) with one list
 // item per scene shown, named by the view, selected when in the run and focused on the run's first
-// scene while the strip has the focus. The same factory gives CLabelledList its interface.
+// scene while the strip has the focus. The same factory gives LabelledList its interface.
 // Installed once, by the first strip made.
 #include <QComboBox>
 
@@ -9,7 +9,7 @@ namespace brevio {
 
 // A drop-down list that screen readers know by its label (the QLabel whose buddy it is) rather
 // than by the text it shows, which stays its value. Otherwise a QComboBox.
-class CLabelledList : public QComboBox {
+class LabelledList : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;

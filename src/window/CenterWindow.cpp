@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "window/CDialogBase.h"
+#include "window/DialogBase.h"
 
 namespace brevio {
 
@@ -42,7 +42,7 @@ QPoint CenterWindow(QWidget* dialog, const QRect* workArea) {
     // The parent as the window system reports it: a running dialog's owner, else the Qt parent's.
     QWidget* parent = dialog->parentWidget();
     QWidget* reference = parent != nullptr ? parent->window() : nullptr;
-    if (const auto* base = dynamic_cast<const CDialogBase*>(dialog)) reference = base->Owner();
+    if (const auto* base = dynamic_cast<const DialogBase*>(dialog)) reference = base->Owner();
     const bool usable = reference != nullptr && reference->isVisible() && !reference->isMinimized();
 
     QRect area;

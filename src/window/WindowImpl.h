@@ -57,21 +57,21 @@ void DestroyChildWindows(QObject* parent);
 void WatchComboPopup(QComboBox* combo, QObject* context, std::function<void(uint16_t code)> notify);
 
 template <class QtBase>
-class CWindowImplT : public QtBase, public WindowObject {
+class WindowImpl : public QtBase, public WindowObject {
 public:
-    explicit CWindowImplT(QWidget* parent = nullptr, Qt::WindowFlags flags = {})
+    explicit WindowImpl(QWidget* parent = nullptr, Qt::WindowFlags flags = {})
         : QtBase(parent, flags), timers_([this](uint32_t id) { SendMessage(WM_TIMER, id, 0); }) {
         this->setAttribute(Qt::WA_OpaquePaintEvent);
         this->hide();  // no window until Create: not even shown with its parent
     }
-    ~CWindowImplT() override {
+    ~WindowImpl() override {
         // Deleting the object destroys its window without messages: a subclass's handlers cannot
         // run once its own destructor has. Owners that need WM_DESTROY call DestroyWindow first.
         timers_.KillAll();
         handle_.Detach();
     }
-    CWindowImplT(const CWindowImplT&) = delete;
-    CWindowImplT& operator=(const CWindowImplT&) = delete;
+    WindowImpl(const WindowImpl&) = delete;
+    WindowImpl& operator=(const WindowImpl&) = delete;
 
     // Creates the window: `parent` becomes the Qt parent (null: a top-level window), `rect` its
     // geometry in the parent's coordinates (a null rectangle keeps the current one), then

@@ -44,7 +44,7 @@ extern "C" {
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
 #include "playback/IPlaybackComponent.h"
-#include "player/CSeekBar.h"
+#include "player/SeekBar.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
@@ -292,7 +292,7 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
         for (int i = 0; i < 8 && QApplication::focusWidget() != strip; ++i) {
             QWidget* focused = QApplication::focusWidget();
             tabOrder << QString::fromLatin1(focused->metaObject()->className());
-            if (auto* bar = qobject_cast<player::CSeekBar*>(focused)) {
+            if (auto* bar = qobject_cast<player::SeekBar*>(focused)) {
                 // The seek bar goes a scene on and back to the start.
                 Key(Qt::Key_PageDown);
                 seekAfterPageDown = bar->Value();
@@ -351,7 +351,7 @@ TEST_F(EditCallTest, KeyboardOnlyChoosesCutsUndoesRedoesAndSaves) {
         EXPECT_TRUE(*saved);
     });
     EXPECT_EQ(tabOrder, (QStringList{QStringLiteral("QToolButton"), QStringLiteral("QToolButton"),
-                                     QStringLiteral("brevio::player::CSeekBar")}));
+                                     QStringLiteral("brevio::player::SeekBar")}));
     EXPECT_EQ(seekAfterPageDown, 30 * 1001 * 10'000'000LL / 30000);  // the second unit's start
     EXPECT_EQ(runAfterMoves, (std::vector<int>{3, 4, 5, 6}));
     EXPECT_EQ(focusAfterButtonCut, strip);
@@ -398,7 +398,7 @@ TEST_F(EditCallTest, AccessibilityTreeNamesEveryControlAndEveryScene) {
         EXPECT_EQ(list->text(QAccessible::Value), QStringLiteral("5"));
         // The seek bar is a slider with its position as its value.
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(
-            driver::FindByClass(driver.Player(), "brevio::player::CSeekBar"));
+            driver::FindByClass(driver.Player(), "brevio::player::SeekBar"));
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->role(), QAccessible::Slider);
         ASSERT_NE(bar->valueInterface(), nullptr);

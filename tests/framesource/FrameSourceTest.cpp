@@ -12,12 +12,12 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "framesource/BmpWriter.h"
-#include "framesource/CFrameSource.h"
+#include "framesource/FrameSource.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
 
-using brevio::CFrameSource;
+using brevio::FrameSource;
 using brevio::IFrameData;
 using namespace brevio::engine;
 using namespace brevio::mediatest;
@@ -44,7 +44,7 @@ std::vector<std::string> PacketMd5(const std::filesystem::path& movie) {
     return hashes;
 }
 
-QImage FrameImage(CFrameSource& source, int64_t position) {
+QImage FrameImage(FrameSource& source, int64_t position) {
     std::unique_ptr<IFrameData> data;
     if (FAILED(source.GetFrame(position, 0, &data)) || !data) return {};
     std::vector<uint8_t> bytes;
@@ -62,7 +62,7 @@ TEST_P(FrameSourceH264, FramesMatchTheToolAtEveryKindOfPosition) {
     options.framesPerUnit = 30;
     options.bframes = GetParam();
     const auto movie = tm::MakeMovie(options);
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
     const int64_t unit = 10'010'000;  // 30 frames: 1.001 s
     const int lastFrame = 89;
@@ -100,7 +100,7 @@ TEST(FrameSource, BitmapViewReadsExactlyWhatQtReads) {
     options.framesPerUnit = 10;
     options.width = 176;
     options.height = 144;
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(tm::MakeMovie(options).string()), 1), S_OK);
     std::unique_ptr<IFrameData> data;
     ASSERT_EQ(source.GetFrame(4 * kFrameTicks, 0, &data), S_OK);
@@ -132,7 +132,7 @@ TEST(FrameSource, MotionJpegGivesTheStoredJpeg) {
     options.mjpeg = true;
     options.audio = tm::Audio::None;
     const auto movie = tm::MakeMovie(options);
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
     std::unique_ptr<IFrameData> data;
     ASSERT_EQ(source.GetFrame(20 * kFrameTicks - 10, 0, &data), S_OK);
@@ -185,7 +185,7 @@ TEST(FrameSource, MotionJpegWithoutHuffmanTablesIsDecoded) {
                                       "-huffman", "default", "-q:v", "3", movie.string()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ASSERT_GE(StripHuffmanTables(movie), 15);
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
     const QImage image = FrameImage(source, 7 * 333'334 + 10);
     ASSERT_FALSE(image.isNull());
@@ -193,7 +193,7 @@ TEST(FrameSource, MotionJpegWithoutHuffmanTablesIsDecoded) {
 }
 
 TEST(FrameSource, RefusesBadRequests) {
-    CFrameSource source;
+    FrameSource source;
     std::unique_ptr<IFrameData> data;
     EXPECT_EQ(source.GetFrame(0, 0, &data), E_FAIL);  // nothing open
     EXPECT_EQ(source.Open(QString(), 1), E_POINTER);
@@ -242,7 +242,7 @@ TEST(FrameSource, DamagedSamplesGiveFramesOrFailuresNeverCrashes) {
         }
         fclose(f);
     }
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(movie.string()), 1), S_OK);
     int frames = 0;
     for (int i = 59; i >= 0; i -= 3) {
@@ -273,7 +273,7 @@ TEST(FrameSource, ReferenceMovieShowsTheKeptUnits) {
         CBrevioMovFileEditor editor(file);
         ASSERT_EQ(editor.CreateReferenceMovFile(FileLocator(reference), &brevio), CREATEMOVFILE_OK);
     }
-    CFrameSource source;
+    FrameSource source;
     ASSERT_EQ(source.Open(QString::fromStdString(reference.string()), 1), S_OK);
     const int64_t unit = 10'010'000;
     // The second unit of the reference movie is unit 2 of the source.

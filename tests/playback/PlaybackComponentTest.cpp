@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "playback/CPlaybackComponent.h"
+#include "playback/PlaybackComponent.h"
 
 namespace {
 
@@ -92,16 +92,16 @@ TEST_F(PlaybackCheck, CreationFailsWhenADecoderIsMissing) {
         SCOPED_TRACE(static_cast<int>(missing));
         auto finder = [missing](AVCodecID id) { return id != missing; };
         std::unique_ptr<IComponent> out;
-        EXPECT_EQ(brevio::CPlaybackComponent::Create(finder, out), E_FAIL);
+        EXPECT_EQ(brevio::PlaybackComponent::Create(finder, out), E_FAIL);
         EXPECT_EQ(out, nullptr);
         ComponentRegistry::Instance().Register(
             kPlaybackComponentName, [finder](std::unique_ptr<IComponent>& o) {
-                return brevio::CPlaybackComponent::Create(finder, o);
+                return brevio::PlaybackComponent::Create(finder, o);
             });
         EXPECT_FALSE(CheckPlaybackComponent());
     }
     std::unique_ptr<IComponent> out;
-    EXPECT_EQ(brevio::CPlaybackComponent::Create([](AVCodecID) { return true; }, out), S_OK);
+    EXPECT_EQ(brevio::PlaybackComponent::Create([](AVCodecID) { return true; }, out), S_OK);
     EXPECT_NE(out, nullptr);
 }
 

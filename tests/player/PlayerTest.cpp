@@ -22,9 +22,9 @@
 #include "engine/CBrevioMovie.h"
 #include "engine/CVarnoMovFile.h"
 #include "media/FrameScaler.h"
-#include "player/CAudioOutput.h"
-#include "player/CBRLPlayer.h"
-#include "player/CPlayerCore.h"
+#include "player/AudioOutput.h"
+#include "player/BRLPlayer.h"
+#include "player/PlayerCore.h"
 #include "testmovies/AtomBytes.h"
 #include "testmovies/TestMovies.h"
 
@@ -32,9 +32,9 @@ using namespace brevio::engine;
 
 namespace {
 
-using brevio::CBRLPlayer;
+using brevio::BRLPlayer;
 using brevio::IBRLPlayerEvents;
-using brevio::player::CPlayerCore;
+using brevio::player::PlayerCore;
 namespace tm = brevio::testmovies;
 using brevio::test::WaitUntil;
 
@@ -97,14 +97,14 @@ private:
 template <class Player>
 class PlayerFixture : public ::testing::Test {
 protected:
-    static constexpr bool kWidget = std::is_same_v<Player, CBRLPlayer>;
+    static constexpr bool kWidget = std::is_same_v<Player, BRLPlayer>;
 
     void SetUp() override {
         if constexpr (kWidget) {
-            player_ = std::make_unique<CBRLPlayer>();
+            player_ = std::make_unique<BRLPlayer>();
             player_->show();
         } else {
-            player_ = std::make_unique<CPlayerCore>([this](auto task) { tasks_.Post(task); });
+            player_ = std::make_unique<PlayerCore>([this](auto task) { tasks_.Post(task); });
         }
         ASSERT_EQ(player_->Advise(&sink_, &cookie_), S_OK);
     }
@@ -160,8 +160,8 @@ protected:
     uint32_t cookie_ = 0;
 };
 
-using PlayerTest = PlayerFixture<CPlayerCore>;
-using PlayerWidgetTest = PlayerFixture<CBRLPlayer>;
+using PlayerTest = PlayerFixture<PlayerCore>;
+using PlayerWidgetTest = PlayerFixture<BRLPlayer>;
 
 TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
     brevio::RegisterPlayerComponent();
@@ -170,7 +170,7 @@ TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
     int32_t w = 0, h = 0;
     ASSERT_EQ(player->GetControlSize(&w, &h), S_OK);
     EXPECT_EQ(w, 320);
-    EXPECT_EQ(h, CBRLPlayer::kControlBarHeight);
+    EXPECT_EQ(h, BRLPlayer::kControlBarHeight);
     EXPECT_EQ(player->GetControlSize(nullptr, &h), E_POINTER);
     for (int32_t value : {0, 1}) {
         EXPECT_EQ(player->SetAutoStart(value), S_OK);
@@ -200,7 +200,7 @@ TEST(PlayerComponent, AnswersWithoutAMovieOrAWindow) {
 TEST(PlayerComponent, SeekBarIsTheOnlyWideLowControl) {
     // The preview pane recognises a press on the seek bar by the shape of the pressed window:
     // lower than 2/3 of the control height and wider than half the control width.
-    CBRLPlayer player;
+    BRLPlayer player;
     int32_t w = 0, h = 0;
     player.GetControlSize(&w, &h);
     EXPECT_EQ(player.height(), 240 + h);
@@ -347,7 +347,7 @@ TEST_F(PlayerWidgetTest, ButtonsSeekBarAndPicture) {
     EXPECT_EQ(Position(), 0);
     // The picture of the position, painted above the controls.
     const QImage shot = player_->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shot.size(), QSize(320, 240 + CBRLPlayer::kControlBarHeight));
+    ASSERT_EQ(shot.size(), QSize(320, 240 + BRLPlayer::kControlBarHeight));
     EXPECT_GE(brevio::mediatest::Psnr(shot.copy(0, 0, 320, 240), Expected(movie, 0)), 40.0);
     EXPECT_FALSE(brevio::test::SaveScreenshot(player_.get(), QStringLiteral("player")).isEmpty());
     player_->StopButton()->click();

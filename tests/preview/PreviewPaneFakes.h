@@ -9,7 +9,7 @@
 
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "player/IBRLPlayer.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio::test {
 
@@ -145,7 +145,7 @@ public:
 };
 
 // The pane's parent: records the close requests posted to it.
-class RecordingParent : public CWindowBase {
+class RecordingParent : public WindowBase {
 public:
     RecordingParent() {
         Messages().Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t code, intptr_t, bool&) {

@@ -9,7 +9,7 @@
 
 #include "PreviewPaneFakes.h"
 #include "TestHarness.h"
-#include "player/CBRLPlayer.h"
+#include "player/BRLPlayer.h"
 #include "preview/CPreviewContainer.h"
 #include "testmovies/TestMovies.h"
 
@@ -49,7 +49,7 @@ TEST(PreviewPaneWithThePlayer, PlayPauseDragAndEndReachTheThumbnailPane) {
     pane.SetThumbnailContainer(&thumbs);
     ASSERT_EQ(pane.LoadInitialMovie(QString::fromStdString(movie.string())), 0);
     EXPECT_EQ(thumbs.Take(), (std::vector<std::string>{"changed 0"}));
-    auto* player = qobject_cast<CBRLPlayer*>(pane.PlayerWidget());
+    auto* player = qobject_cast<BRLPlayer*>(pane.PlayerWidget());
     ASSERT_NE(player, nullptr);
     const int64_t duration = pane.GetDuration();
     EXPECT_NEAR(duration, 30'030'000, 10'000);

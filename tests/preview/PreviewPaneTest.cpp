@@ -324,7 +324,7 @@ TEST(PreviewEventSink, DispatchesInDeclaredOrderAndRefusesShortEvents) {
 }
 
 // A window that counts its ticks.
-class TickCounter : public CWindowBase {
+class TickCounter : public WindowBase {
 public:
     TickCounter() {
         Messages().Add(WM_PREVIEW_TICK, [this](uint32_t, uintptr_t, intptr_t, bool&) {

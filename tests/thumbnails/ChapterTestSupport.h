@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TestHarness.h"
-#include "framesource/CFrameSource.h"
+#include "framesource/FrameSource.h"
 #include "interfaces/IBRVPreviewContainer.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "testmovies/TestMovies.h"
@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    CFrameSource real_;
+    FrameSource real_;
     int delay_;
 };
 
@@ -100,7 +100,7 @@ inline void UseFrameSource(int delayMs) {
             } else if (delayMs > 0) {
                 out = std::make_unique<PacedFrameSource>(delayMs);
             } else {
-                out = std::make_unique<CFrameSource>();
+                out = std::make_unique<FrameSource>();
             }
             return S_OK;
         });

@@ -14,12 +14,12 @@
 #include "framesource/IFrameSource.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWnd.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio::test {
 
 // The thumbnail pane's place in these tests: records WM_CUT_KEY and WM_BRV_CLOSE_REQUEST.
-class RecordingParent : public CWindowBase {
+class RecordingParent : public WindowBase {
 public:
     RecordingParent() {
         for (uint32_t message : {WM_CUT_KEY, WM_BRV_CLOSE_REQUEST}) {

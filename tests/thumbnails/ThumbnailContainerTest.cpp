@@ -25,7 +25,7 @@
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
-#include "window/CWindowBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 namespace {
@@ -36,7 +36,7 @@ constexpr int kFramesPerUnit = 30;
 constexpr int64_t kUnit = 10'010'000;  // ticks of a 30-frame unit
 
 // The content window's place: records the close requests the pane passes on.
-class Host : public CWindowBase {
+class Host : public WindowBase {
 public:
     Host() {
         Messages().Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t code, intptr_t, bool&) {

@@ -11,17 +11,17 @@
 #include "TestHarness.h"
 #include "module/ModuleHelpers.h"
 #include "platform/HResult.h"
-#include "window/CDialogBase.h"
-#include "window/CWindowBase.h"
+#include "window/DialogBase.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 namespace {
 
 // A pane with two buttons that paints a dark square over the flicker-free background. Its buttons'
 // commands reach the pane, which forwards them to the dialog.
-class ButtonPane : public CWindowBase {
+class ButtonPane : public WindowBase {
 public:
-    ButtonPane(const QString& name, uint16_t firstId, CDialogBase* dialog) : CWindowBase(dialog) {
+    ButtonPane(const QString& name, uint16_t firstId, DialogBase* dialog) : WindowBase(dialog) {
         setObjectName(name);
         EnableFlickerFreePaint();
         Messages().Add(WM_COMMAND, [dialog](uint32_t m, uintptr_t w, intptr_t l, bool&) -> LRESULT {
@@ -46,9 +46,9 @@ protected:
 };
 
 // The test dialog: two nested panes; records the commands it gets, ends on a chosen one.
-class TestDialog : public CDialogBase {
+class TestDialog : public DialogBase {
 public:
-    using CDialogBase::Messages;
+    using DialogBase::Messages;
     TestDialog() {
         setWindowTitle(QStringLiteral("Nested panes"));
         auto* layout = new QVBoxLayout(this);
@@ -198,8 +198,8 @@ TEST(DialogBase, DestroyingTheOwnerEndsTheRunAndLeavesTheDialog) {
 }
 
 TEST(DialogBase, ComboBoxNotificationsArriveAsCommands) {
-    struct Pane : CWindowBase {
-        using CWindowBase::Messages;
+    struct Pane : WindowBase {
+        using WindowBase::Messages;
     } pane;
     auto* combo = new QComboBox(&pane);
     combo->addItems({"4", "5", "6"});
@@ -239,7 +239,7 @@ TEST(DialogBase, PaintsTheBackgroundAndTheContent) {
     const QImage pane = dialog.left->grab().toImage();
     EXPECT_EQ(pane.pixelColor(40, 4), QColor(0xF0, 0xF0, 0xF0));   // COLOR_BTNFACE
     EXPECT_EQ(pane.pixelColor(10, 10), QColor(0x20, 0x40, 0x80));  // the content over it
-    CWindowBase plain;
+    WindowBase plain;
     plain.resize(20, 20);
     EXPECT_EQ(plain.grab().toImage().pixelColor(5, 5), QColor(Qt::white));  // COLOR_WINDOW
     const QString path = test::SaveScreenshot(&dialog, QStringLiteral("dialog-nested-panes"));

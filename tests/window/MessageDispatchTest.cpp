@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "TestHarness.h"
-#include "window/CWindowBase.h"
 #include "window/MessageMap.h"
+#include "window/WindowBase.h"
 
 namespace brevio {
 namespace {
@@ -76,11 +76,11 @@ TEST(MessageMap, CommandsMatchIdAndCode) {
 }
 
 // A pane that logs what reaches it.
-class LoggingPane : public CWindowBase {
+class LoggingPane : public WindowBase {
 public:
     explicit LoggingPane(std::vector<std::string>* log, const std::string& name,
                          QWidget* parent = nullptr)
-        : CWindowBase(parent), log_(log), name_(name) {
+        : WindowBase(parent), log_(log), name_(name) {
         Messages().Add(WM_DESTROY, [this](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
             Log("WM_DESTROY");
             return 0;
@@ -92,14 +92,14 @@ public:
                            return 0;
                        });
     }
-    using CWindowBase::Messages;
+    using WindowBase::Messages;
     int finalCalls = 0;
     std::vector<uint32_t> defaults;
 
 protected:
     LRESULT DefaultProcessing(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
         defaults.push_back(message);
-        return CWindowBase::DefaultProcessing(message, wParam, lParam);
+        return WindowBase::DefaultProcessing(message, wParam, lParam);
     }
     void OnFinalMessage() override {
         ++finalCalls;

@@ -186,7 +186,7 @@ QWidget* DialogDriver::Strip() const {
 }
 
 QWidget* DialogDriver::Player() const {
-    return FindByClass(dialog_, "brevio::CBRLPlayer");
+    return FindByClass(dialog_, "brevio::BRLPlayer");
 }
 
 QAbstractButton* DialogDriver::Button(int id) const {
@@ -207,7 +207,7 @@ bool DialogDriver::ClickPlayPause() {
 }
 
 bool DialogDriver::DragSeekBar(int from, int to) {
-    QWidget* bar = FindByClass(Player(), "brevio::player::CSeekBar");
+    QWidget* bar = FindByClass(Player(), "brevio::player::SeekBar");
     if (bar == nullptr || !bar->isEnabled()) return false;
     const int y = bar->height() / 2;
     const auto send = [bar, y](QEvent::Type type, int x, Qt::MouseButtons buttons) {

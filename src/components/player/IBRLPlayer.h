@@ -1,7 +1,7 @@
 #pragma once
 // The player control's interfaces. The control is created through the component registry under
-// kPlayerProgId; the object is a QWidget (CBRLPlayer) that implements IBRLPlayer, IBRLPlayback and
-// IBRLEventSource by handing every call to its CPlayerCore, which implements them without a window.
+// kPlayerProgId; the object is a QWidget (BRLPlayer) that implements IBRLPlayer, IBRLPlayback and
+// IBRLEventSource by handing every call to its PlayerCore, which implements them without a window.
 // All calls and all events happen on the UI thread.
 //
 // Play states sent with event kDispIdPlayStateChange (one argument):

@@ -1,7 +1,7 @@
 #pragma once
 // The player control "BRL11.BRLPlayer": a 320 x 240 picture with its own controls below it
 // (play/pause, stop, the seek bar and the time), each a separate child widget. The playing itself
-// is CPlayerCore's: the control forwards the player's interfaces and the user's presses to it, and
+// is PlayerCore's: the control forwards the player's interfaces and the user's presses to it, and
 // shows what it reads from it whenever the core reports a change (and ten times a second while
 // playing, for the time and the seek bar). The core's workers reach the UI thread through queued
 // calls on this object.
@@ -10,30 +10,30 @@
 #include <QWidget>
 #include <functional>
 
-#include "CPlayerCore.h"
+#include "PlayerCore.h"
 
 class QLabel;
 class QToolButton;
 
 namespace brevio::player {
-class CPictureView;
-class CSeekBar;
+class PictureView;
+class SeekBar;
 }  // namespace brevio::player
 
 namespace brevio {
 
-class CBRLPlayer : public QWidget,
-                   public IComponent,
-                   public IBRLPlayer,
-                   public IBRLPlayback,
-                   public IBRLEventSource {
+class BRLPlayer : public QWidget,
+                  public IComponent,
+                  public IBRLPlayer,
+                  public IBRLPlayback,
+                  public IBRLEventSource {
     Q_OBJECT
 public:
-    static constexpr int kPictureWidth = player::CPlayerCore::kPictureWidth;
-    static constexpr int kPictureHeight = player::CPlayerCore::kPictureHeight;
-    static constexpr int kControlBarHeight = player::CPlayerCore::kControlBarHeight;
+    static constexpr int kPictureWidth = player::PlayerCore::kPictureWidth;
+    static constexpr int kPictureHeight = player::PlayerCore::kPictureHeight;
+    static constexpr int kControlBarHeight = player::PlayerCore::kControlBarHeight;
 
-    explicit CBRLPlayer(QWidget* parent = nullptr);
+    explicit BRLPlayer(QWidget* parent = nullptr);
 
     // IBRLPlayer
     HRESULT Open(const QString& path) override { return core_.Open(path); }
@@ -75,14 +75,14 @@ private:
     // The play button's name and tool tip for the playing state.
     void NamePlayButton(bool playing);
 
-    player::CPictureView* picture_ = nullptr;
+    player::PictureView* picture_ = nullptr;
     QToolButton* playButton_ = nullptr;
     QToolButton* stopButton_ = nullptr;
-    player::CSeekBar* seekBar_ = nullptr;
+    player::SeekBar* seekBar_ = nullptr;
     QLabel* timeLabel_ = nullptr;
     QTimer refreshTimer_;
     // Declared last, so destroyed first: its workers are joined while this object still stands.
-    player::CPlayerCore core_;
+    player::PlayerCore core_;
 };
 
 }  // namespace brevio

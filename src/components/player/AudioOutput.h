@@ -45,13 +45,13 @@ AudioSinkFactory CurrentAudioSinkFactory();
 // Installs a factory for every later play request (a test's fake sink); empty restores the device.
 void SetAudioSinkFactory(AudioSinkFactory factory);
 
-class CAudioOutput : private CThreadBase {
+class AudioOutput : private CThreadBase {
 public:
-    CAudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSinkFactory factory,
-                 PlayStart start, std::shared_ptr<PlaybackClock> clock, int volume);
-    ~CAudioOutput() override;
-    CAudioOutput(const CAudioOutput&) = delete;
-    CAudioOutput& operator=(const CAudioOutput&) = delete;
+    AudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSinkFactory factory,
+                PlayStart start, std::shared_ptr<PlaybackClock> clock, int volume);
+    ~AudioOutput() override;
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
 
     // 0 to 10000.
     void SetVolume(int volume) {

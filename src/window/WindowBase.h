@@ -8,10 +8,10 @@
 
 namespace brevio {
 
-class CWindowBase : public CWindowImplT<QWidget> {
+class WindowBase : public WindowImpl<QWidget> {
 public:
-    explicit CWindowBase(QWidget* parent = nullptr, Qt::WindowFlags flags = {})
-        : CWindowImplT<QWidget>(parent, flags) {}
+    explicit WindowBase(QWidget* parent = nullptr, Qt::WindowFlags flags = {})
+        : WindowImpl<QWidget>(parent, flags) {}
 };
 
 }  // namespace brevio

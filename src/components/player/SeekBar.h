@@ -11,12 +11,12 @@
 
 namespace brevio::player {
 
-class CSeekBar : public QWidget {
+class SeekBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int64_t kTicksPerSecond = 10'000'000;
 
-    explicit CSeekBar(QWidget* parent = nullptr);
+    explicit SeekBar(QWidget* parent = nullptr);
 
     void SetDuration(int64_t ticks);
     void SetValue(int64_t ticks);

@@ -15,10 +15,10 @@ class QCloseEvent;
 
 namespace brevio {
 
-class CDialogBase : public CWindowImplT<QDialog> {
+class DialogBase : public WindowImpl<QDialog> {
 public:
-    explicit CDialogBase(QWidget* parent = nullptr);
-    ~CDialogBase() override;
+    explicit DialogBase(QWidget* parent = nullptr);
+    ~DialogBase() override;
 
     // Runs the dialog modally, owned by `owner` when given (else by its parent). The owner is the
     // window system's owner of the dialog (a transient parent), never its Qt parent: it does not

@@ -1,12 +1,12 @@
-#include "CBRLPlayer.h"
+#include "BRLPlayer.h"
 
 #include <QLabel>
 #include <QStyle>
 #include <QToolButton>
 #include <algorithm>
 
-#include "CPictureView.h"
-#include "CSeekBar.h"
+#include "PictureView.h"
+#include "SeekBar.h"
 #include "resources/AccessibleTexts.h"
 
 namespace brevio {
@@ -24,12 +24,12 @@ QString FormatTime(int64_t ticks) {
 
 }  // namespace
 
-CBRLPlayer::CBRLPlayer(QWidget* parent)
+BRLPlayer::BRLPlayer(QWidget* parent)
     : QWidget(parent), core_([this](std::function<void()> task) {
           QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
       }) {
     setFixedSize(kPictureWidth, kPictureHeight + kControlBarHeight);
-    picture_ = new player::CPictureView(this);
+    picture_ = new player::PictureView(this);
     picture_->setGeometry(0, 0, kPictureWidth, kPictureHeight);
 
     const int row = kPictureHeight + 4;
@@ -45,7 +45,7 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
     stopButton_->setToolTip(resources::AccessibleString(resources::AccessibleText::StopTip));
     NamePlayButton(false);
     // Wide and low, so that a press on it can be told from a press on a button.
-    seekBar_ = new player::CSeekBar(this);
+    seekBar_ = new player::SeekBar(this);
     seekBar_->setGeometry(58, kPictureHeight + 9, 172, 14);
     timeLabel_ = new QLabel(this);
     timeLabel_->setGeometry(232, row, 86, 24);
@@ -75,7 +75,7 @@ CBRLPlayer::CBRLPlayer(QWidget* parent)
 
 // ---- look ----
 
-void CBRLPlayer::RefreshControls() {
+void BRLPlayer::RefreshControls() {
     const bool loaded = core_.IsLoaded();
     const bool playing = core_.IsPlaying();
     if (playing != refreshTimer_.isActive()) {
@@ -101,7 +101,7 @@ void CBRLPlayer::RefreshControls() {
                                : QStringLiteral("--:-- / --:--"));
 }
 
-void CBRLPlayer::NamePlayButton(bool playing) {
+void BRLPlayer::NamePlayButton(bool playing) {
     using resources::AccessibleText;
     playButton_->setAccessibleName(
         resources::AccessibleString(playing ? AccessibleText::Pause : AccessibleText::Play));
@@ -109,18 +109,18 @@ void CBRLPlayer::NamePlayButton(bool playing) {
         resources::AccessibleString(playing ? AccessibleText::PauseTip : AccessibleText::PlayTip));
 }
 
-void CBRLPlayer::SetScenePager(std::function<int64_t(int64_t position, int direction)> pager) {
+void BRLPlayer::SetScenePager(std::function<int64_t(int64_t position, int direction)> pager) {
     seekBar_->pageTarget = std::move(pager);
 }
 
-QWidget* CBRLPlayer::SeekBarWidget() const {
+QWidget* BRLPlayer::SeekBarWidget() const {
     return seekBar_;
 }
 
 void RegisterPlayerComponent() {
     ComponentRegistry::Instance().Register(kPlayerProgId,
                                            [](std::unique_ptr<IComponent>& out) -> HRESULT {
-                                               out = std::make_unique<CBRLPlayer>();
+                                               out = std::make_unique<BRLPlayer>();
                                                return S_OK;
                                            });
 }

@@ -1,4 +1,4 @@
-#include "CFrameSource.h"
+#include "FrameSource.h"
 
 #include "BmpWriter.h"
 #include "platform/FileHelpers.h"
@@ -7,9 +7,9 @@ namespace brevio {
 
 namespace {
 
-class CFrameData : public IFrameData {
+class FrameData : public IFrameData {
 public:
-    explicit CFrameData(std::shared_ptr<const std::vector<uint8_t>> bytes)
+    explicit FrameData(std::shared_ptr<const std::vector<uint8_t>> bytes)
         : bytes_(std::move(bytes)) {}
     HRESULT GetImageBytes(std::vector<uint8_t>* bytes) override {
         if (bytes == nullptr) return E_POINTER;
@@ -74,7 +74,7 @@ media::DecoderSettings SourceSettings() {
 
 }  // namespace
 
-HRESULT CFrameSource::Open(const QString& path, int32_t kind) {
+HRESULT FrameSource::Open(const QString& path, int32_t kind) {
     if (path.isEmpty()) return E_POINTER;
     if (kind != kFrameSourceOpenMovie) return E_INVALIDARG;
     decoder_.reset();
@@ -88,8 +88,7 @@ HRESULT CFrameSource::Open(const QString& path, int32_t kind) {
     return S_OK;
 }
 
-HRESULT CFrameSource::GetFrame(int64_t position, int32_t flags,
-                               std::unique_ptr<IFrameData>* frame) {
+HRESULT FrameSource::GetFrame(int64_t position, int32_t flags, std::unique_ptr<IFrameData>* frame) {
     if (frame == nullptr) return E_POINTER;
     frame->reset();
     if (flags != kFrameSourceFrameShown) return E_INVALIDARG;
@@ -109,18 +108,18 @@ HRESULT CFrameSource::GetFrame(int64_t position, int32_t flags,
             return E_FAIL;
         }
     }
-    frame->reset(new CFrameData(buffer_));
+    frame->reset(new FrameData(buffer_));
     return S_OK;
 }
 
-HRESULT CFrameSource::GetFrameSize(QSize* size) {
+HRESULT FrameSource::GetFrameSize(QSize* size) {
     if (size == nullptr) return E_POINTER;
     if (!decoder_) return E_FAIL;
     *size = QSize(decoder_->StoredWidth(), decoder_->StoredHeight());
     return S_OK;
 }
 
-HRESULT CFrameSource::GetScaledFrame(int64_t position, QSize size, QImage* picture) {
+HRESULT FrameSource::GetScaledFrame(int64_t position, QSize size, QImage* picture) {
     if (picture == nullptr) return E_POINTER;
     if (size.isEmpty()) return E_INVALIDARG;
     if (!decoder_) return E_FAIL;
@@ -136,7 +135,7 @@ HRESULT CFrameSource::GetScaledFrame(int64_t position, QSize size, QImage* pictu
 void RegisterFrameSourceComponent() {
     ComponentRegistry::Instance().Register(kFrameSourceName,
                                            [](std::unique_ptr<IComponent>& out) -> HRESULT {
-                                               out = std::make_unique<CFrameSource>();
+                                               out = std::make_unique<FrameSource>();
                                                return S_OK;
                                            });
 }

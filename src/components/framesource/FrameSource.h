@@ -10,7 +10,7 @@
 
 namespace brevio {
 
-class CFrameSource : public IFrameSource {
+class FrameSource : public IFrameSource {
 public:
     HRESULT Open(const QString& path, int32_t kind) override;
     HRESULT GetFrame(int64_t position, int32_t flags, std::unique_ptr<IFrameData>* frame) override;

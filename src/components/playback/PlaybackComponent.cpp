@@ -1,4 +1,4 @@
-#include "CPlaybackComponent.h"
+#include "PlaybackComponent.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -8,27 +8,27 @@ extern "C" {
 
 namespace brevio {
 
-HRESULT CPlaybackComponent::GetVersion(uint32_t* version) {
+HRESULT PlaybackComponent::GetVersion(uint32_t* version) {
     if (version == nullptr) return E_POINTER;
     *version = kPlaybackComponentVersion;
     return S_OK;
 }
 
-HRESULT CPlaybackComponent::Create(const std::function<bool(AVCodecID)>& hasDecoder,
-                                   std::unique_ptr<IComponent>& out) {
+HRESULT PlaybackComponent::Create(const std::function<bool(AVCodecID)>& hasDecoder,
+                                  std::unique_ptr<IComponent>& out) {
     out.reset();
     if (!hasDecoder) return E_FAIL;
     for (AVCodecID id : media::RequiredDecoders()) {
         if (!hasDecoder(id)) return E_FAIL;
     }
-    out = std::make_unique<CPlaybackComponent>();
+    out = std::make_unique<PlaybackComponent>();
     return S_OK;
 }
 
 void RegisterPlaybackComponent() {
     ComponentRegistry::Instance().Register(
         kPlaybackComponentName, [](std::unique_ptr<IComponent>& out) -> HRESULT {
-            return CPlaybackComponent::Create(
+            return PlaybackComponent::Create(
                 [](AVCodecID id) { return avcodec_find_decoder(id) != nullptr; }, out);
         });
 }

@@ -33,15 +33,15 @@ struct WorkerCallbacks {
     std::function<void(uint32_t serial)> failed;
 };
 
-class CPlayerWorker : private CThreadBase {
+class PlayerWorker : private CThreadBase {
 public:
-    CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
-                  std::shared_ptr<PlaybackClock> clock, Poster poster, WorkerCallbacks callbacks,
-                  QSize pictureSize, qreal pixelRatio = 1.0,
-                  const media::DecoderSettings& playback = {});
-    ~CPlayerWorker() override;
-    CPlayerWorker(const CPlayerWorker&) = delete;
-    CPlayerWorker& operator=(const CPlayerWorker&) = delete;
+    PlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
+                 std::shared_ptr<PlaybackClock> clock, Poster poster, WorkerCallbacks callbacks,
+                 QSize pictureSize, qreal pixelRatio = 1.0,
+                 const media::DecoderSettings& playback = {});
+    ~PlayerWorker() override;
+    PlayerWorker(const PlayerWorker&) = delete;
+    PlayerWorker& operator=(const PlayerWorker&) = delete;
 
     // Show the frame at a position and stand still.
     void Show(int64_t ticks, uint32_t serial);

@@ -1,4 +1,4 @@
-#include "CDialogBase.h"
+#include "DialogBase.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,21 +8,21 @@
 
 namespace brevio {
 
-CDialogBase::CDialogBase(QWidget* parent) : CWindowImplT<QDialog>(parent) {
+DialogBase::DialogBase(QWidget* parent) : WindowImpl<QDialog>(parent) {
     SetBackgroundColor(ColorBtnFace());
     setModal(true);
 }
 
-CDialogBase::~CDialogBase() {
+DialogBase::~DialogBase() {
     QObject::disconnect(ownerWatch_);
 }
 
-QWidget* CDialogBase::Owner() const {
+QWidget* DialogBase::Owner() const {
     if (owner_ != nullptr) return owner_;
     return parentWidget() != nullptr ? parentWidget()->window() : nullptr;
 }
 
-int CDialogBase::DoModal(QWidget* owner, intptr_t initParam) {
+int DialogBase::DoModal(QWidget* owner, intptr_t initParam) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return -1;
     if (running_ || IsWindow()) return -1;
     owner_ = owner != nullptr ? owner->window() : nullptr;
@@ -50,7 +50,7 @@ int CDialogBase::DoModal(QWidget* owner, intptr_t initParam) {
     return endRequested_ ? endResult_ : 0;
 }
 
-void CDialogBase::OwnerDestroyed() {
+void DialogBase::OwnerDestroyed() {
     // Owned windows go with their owner: the window is destroyed and the modal loop ends. The
     // object stays; its maker deletes it.
     QObject::disconnect(ownerWatch_);
@@ -61,15 +61,14 @@ void CDialogBase::OwnerDestroyed() {
     QDialog::done(endRequested_ ? endResult_ : 0);
 }
 
-void CDialogBase::EndDialog(int result) {
+void DialogBase::EndDialog(int result) {
     if (!running_) return;
     endRequested_ = true;
     endResult_ = result;
     QDialog::done(result);
 }
 
-LRESULT CDialogBase::DefaultProcessing(uint32_t message, uintptr_t /*wParam*/,
-                                       intptr_t /*lParam*/) {
+LRESULT DialogBase::DefaultProcessing(uint32_t message, uintptr_t /*wParam*/, intptr_t /*lParam*/) {
     // The default dialog processing: the close box becomes Cancel; nothing else happens by itself.
     if (message == WM_CLOSE) {
         SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(IDCANCEL), BN_CLICKED), 0);
@@ -77,20 +76,20 @@ LRESULT CDialogBase::DefaultProcessing(uint32_t message, uintptr_t /*wParam*/,
     return 0;
 }
 
-void CDialogBase::accept() {
+void DialogBase::accept() {
     SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(IDOK), BN_CLICKED), 0);
 }
 
-void CDialogBase::reject() {
+void DialogBase::reject() {
     SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(IDCANCEL), BN_CLICKED), 0);
 }
 
-void CDialogBase::done(int result) {
+void DialogBase::done(int result) {
     // QDialog's own paths (a QDialogButtonBox, QDialog::open) end the dialog through done().
     EndDialog(result);
 }
 
-void CDialogBase::closeEvent(QCloseEvent* event) {
+void DialogBase::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (IsWindow() && isVisible()) SendMessage(WM_CLOSE);
 }

@@ -1,9 +1,9 @@
-#include "CPlayerCore.h"
+#include "PlayerCore.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "CAudioOutput.h"
+#include "AudioOutput.h"
 #include "media/MediaFile.h"
 #include "media/VideoDecoder.h"
 #include "platform/FileHelpers.h"
@@ -33,9 +33,9 @@ int32_t Milliseconds(int64_t ticks) {
         std::clamp<int64_t>(ticks / 10'000, 0, std::numeric_limits<int32_t>::max()));
 }
 
-class CBRLMovie : public IBRLMovie {
+class BRLMovie : public IBRLMovie {
 public:
-    explicit CBRLMovie(int64_t duration) : duration_(duration) {}
+    explicit BRLMovie(int64_t duration) : duration_(duration) {}
     HRESULT GetDuration(int64_t* ticks) override {
         if (ticks == nullptr) return E_POINTER;
         *ticks = duration_;
@@ -48,7 +48,7 @@ private:
 
 }  // namespace
 
-CPlayerCore::CPlayerCore(Poster poster)
+PlayerCore::PlayerCore(Poster poster)
     : poster_([poster = std::move(poster),
                alive = std::weak_ptr<int>(alive_)](std::function<void()> task) {
           poster([alive, task = std::move(task)] {
@@ -57,22 +57,22 @@ CPlayerCore::CPlayerCore(Poster poster)
       }),
       clock_(std::make_shared<PlaybackClock>()) {}
 
-CPlayerCore::~CPlayerCore() {
+PlayerCore::~PlayerCore() {
     // The workers post through this object's poster and read its clock: join them first.
     audio_.reset();
     worker_.reset();
 }
 
-uint32_t CPlayerCore::NextSerial() {
+uint32_t PlayerCore::NextSerial() {
     if (++serial_ == 0) serial_ = 1;
     return serial_;
 }
 
-void CPlayerCore::Changed() {
+void PlayerCore::Changed() {
     if (onChanged) onChanged();
 }
 
-void CPlayerCore::ShowStill(int64_t ticks) {
+void PlayerCore::ShowStill(int64_t ticks) {
     position_ = ticks;
     pendingSeekSerial_ = NextSerial();
     worker_->Show(ticks, pendingSeekSerial_);
@@ -80,7 +80,7 @@ void CPlayerCore::ShowStill(int64_t ticks) {
 
 // ---- events ----
 
-void CPlayerCore::Deliver(int32_t dispId, std::vector<int32_t> arguments) {
+void PlayerCore::Deliver(int32_t dispId, std::vector<int32_t> arguments) {
     poster_([this, dispId, arguments = std::move(arguments)] {
         std::vector<uint32_t> cookies;
         for (const auto& entry : sinks_) cookies.push_back(entry.first);
@@ -91,30 +91,30 @@ void CPlayerCore::Deliver(int32_t dispId, std::vector<int32_t> arguments) {
     });
 }
 
-void CPlayerCore::SendState(int32_t state) {
+void PlayerCore::SendState(int32_t state) {
     if (state == lastState_) return;
     lastState_ = state;
     Deliver(kDispIdPlayStateChange, {state});
 }
 
-void CPlayerCore::SendNotify(int32_t kind, int32_t value) {
+void PlayerCore::SendNotify(int32_t kind, int32_t value) {
     if (notifications_) Deliver(kDispIdPlayerNotify, {kind, value});
 }
 
-HRESULT CPlayerCore::Advise(IBRLPlayerEvents* sink, uint32_t* cookie) {
+HRESULT PlayerCore::Advise(IBRLPlayerEvents* sink, uint32_t* cookie) {
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
     *cookie = nextCookie_++;
     sinks_[*cookie] = sink;
     return S_OK;
 }
 
-HRESULT CPlayerCore::Unadvise(uint32_t cookie) {
+HRESULT PlayerCore::Unadvise(uint32_t cookie) {
     return sinks_.erase(cookie) == 1 ? S_OK : E_INVALIDARG;
 }
 
 // ---- loading ----
 
-void CPlayerCore::Unload() {
+void PlayerCore::Unload() {
     StopAudio();
     worker_.reset();
     file_.reset();
@@ -128,7 +128,7 @@ void CPlayerCore::Unload() {
     picture_ = QImage();
 }
 
-HRESULT CPlayerCore::Open(const QString& path) {
+HRESULT PlayerCore::Open(const QString& path) {
     const bool wasLoaded = mode_ != Mode::Empty;
     Unload();
     if (path.isEmpty()) {
@@ -157,9 +157,9 @@ HRESULT CPlayerCore::Open(const QString& path) {
     callbacks.failed = [this](uint32_t serial) { OnFailed(serial); };
     const qreal ratio = pixelRatio ? std::max<qreal>(pixelRatio(), 1.0) : 1.0;
     const media::DecoderSettings playback = PlaybackSettings(*decoder);
-    worker_ = std::make_unique<CPlayerWorker>(
-        std::move(decoder), duration_, clock_, poster_, std::move(callbacks),
-        QSize(kPictureWidth, kPictureHeight), ratio, playback);
+    worker_ = std::make_unique<PlayerWorker>(std::move(decoder), duration_, clock_, poster_,
+                                             std::move(callbacks),
+                                             QSize(kPictureWidth, kPictureHeight), ratio, playback);
     worker_->SetDisplayMode(displayMode_);
     mode_ = Mode::Stopped;
     ShowStill(0);
@@ -171,59 +171,59 @@ HRESULT CPlayerCore::Open(const QString& path) {
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetAutoStart(int32_t on) {
+HRESULT PlayerCore::SetAutoStart(int32_t on) {
     autoStart_ = on != 0;
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetRepeat(int32_t on) {
+HRESULT PlayerCore::SetRepeat(int32_t on) {
     repeat_ = on != 0;
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetNotifications(int32_t on) {
+HRESULT PlayerCore::SetNotifications(int32_t on) {
     notifications_ = on != 0;
     return S_OK;
 }
 
-HRESULT CPlayerCore::GetControlSize(int32_t* width, int32_t* height) {
+HRESULT PlayerCore::GetControlSize(int32_t* width, int32_t* height) {
     if (width == nullptr || height == nullptr) return E_POINTER;
     *width = kPictureWidth;
     *height = kControlBarHeight;
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetDisplayMode(int32_t mode) {
+HRESULT PlayerCore::SetDisplayMode(int32_t mode) {
     if (mode != 0 && mode != 1) return E_INVALIDARG;
     displayMode_ = mode;
     if (worker_) worker_->SetDisplayMode(mode);
     return S_OK;
 }
 
-HRESULT CPlayerCore::GetMovie(std::unique_ptr<IBRLMovie>* movie) {
+HRESULT PlayerCore::GetMovie(std::unique_ptr<IBRLMovie>* movie) {
     if (movie == nullptr) return E_POINTER;
     movie->reset();
     if (mode_ == Mode::Empty) return E_FAIL;
-    *movie = std::make_unique<CBRLMovie>(duration_);
+    *movie = std::make_unique<BRLMovie>(duration_);
     return S_OK;
 }
 
 // ---- transport ----
 
-int64_t CPlayerCore::LastPosition() const {
+int64_t PlayerCore::LastPosition() const {
     return std::max<int64_t>(duration_ - 1, 0);
 }
 
-int64_t CPlayerCore::PlayingPosition() const {
+int64_t PlayerCore::PlayingPosition() const {
     return std::clamp<int64_t>(clock_->Now(playStart_), 0, LastPosition());
 }
 
-void CPlayerCore::StopAudio() {
+void PlayerCore::StopAudio() {
     audio_.reset();
     clock_->ClearAudio();
 }
 
-void CPlayerCore::StartPlaying(int64_t from) {
+void PlayerCore::StartPlaying(int64_t from) {
     StopAudio();
     playStart_ = PlayStart{from, SteadyNowNs(), NextSerial()};
     pendingSeekSerial_ = 0;
@@ -232,12 +232,12 @@ void CPlayerCore::StartPlaying(int64_t from) {
     if (file_->AudioTrack() != nullptr) {
         if (AudioSinkFactory sink = CurrentAudioSinkFactory()) {
             audio_ =
-                std::make_unique<CAudioOutput>(file_, std::move(sink), playStart_, clock_, volume_);
+                std::make_unique<AudioOutput>(file_, std::move(sink), playStart_, clock_, volume_);
         }
     }
 }
 
-HRESULT CPlayerCore::Play() {
+HRESULT PlayerCore::Play() {
     if (mode_ == Mode::Empty) return S_FALSE;
     if (mode_ == Mode::Playing) return S_OK;
     const int64_t from = (mode_ == Mode::Ended || position_ >= LastPosition()) ? 0 : position_;
@@ -247,7 +247,7 @@ HRESULT CPlayerCore::Play() {
     return S_OK;
 }
 
-HRESULT CPlayerCore::Pause() {
+HRESULT PlayerCore::Pause() {
     if (mode_ == Mode::Empty) return S_FALSE;
     if (mode_ == Mode::Playing) {
         const int64_t position = PlayingPosition();  // on the sound's clock while it leads
@@ -263,7 +263,7 @@ HRESULT CPlayerCore::Pause() {
     return S_OK;
 }
 
-HRESULT CPlayerCore::Stop() {
+HRESULT PlayerCore::Stop() {
     if (mode_ == Mode::Empty) return S_FALSE;
     StopAudio();
     awaitingResume_ = false;
@@ -274,19 +274,19 @@ HRESULT CPlayerCore::Stop() {
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetVolume(int32_t volume) {
+HRESULT PlayerCore::SetVolume(int32_t volume) {
     volume_ = std::clamp(volume, 0, 10000);
     if (audio_) audio_->SetVolume(volume_);
     return S_OK;
 }
 
-HRESULT CPlayerCore::GetVolume(int32_t* volume) {
+HRESULT PlayerCore::GetVolume(int32_t* volume) {
     if (volume == nullptr) return E_POINTER;
     *volume = volume_;
     return S_OK;
 }
 
-HRESULT CPlayerCore::SetPosition(int64_t ticks) {
+HRESULT PlayerCore::SetPosition(int64_t ticks) {
     if (mode_ == Mode::Empty) return S_FALSE;
     const int64_t t = std::clamp<int64_t>(ticks, 0, LastPosition());
     if (mode_ == Mode::Playing) {
@@ -301,19 +301,19 @@ HRESULT CPlayerCore::SetPosition(int64_t ticks) {
     return S_OK;
 }
 
-HRESULT CPlayerCore::GetPosition(int64_t* ticks) {
+HRESULT PlayerCore::GetPosition(int64_t* ticks) {
     if (ticks == nullptr) return E_POINTER;
     *ticks = Position();
     return S_OK;
 }
 
-int64_t CPlayerCore::Position() const {
+int64_t PlayerCore::Position() const {
     return mode_ == Mode::Playing ? PlayingPosition() : position_;
 }
 
 // ---- worker answers ----
 
-void CPlayerCore::OnPicture(uint32_t serial, QImage picture, bool seek) {
+void PlayerCore::OnPicture(uint32_t serial, QImage picture, bool seek) {
     if (serial != serial_ || mode_ == Mode::Empty) return;
     picture_ = std::move(picture);
     if (seek && pendingSeekSerial_ == serial) {
@@ -328,7 +328,7 @@ void CPlayerCore::OnPicture(uint32_t serial, QImage picture, bool seek) {
     Changed();
 }
 
-void CPlayerCore::OnEnded(uint32_t serial) {
+void PlayerCore::OnEnded(uint32_t serial) {
     if (serial != serial_ || mode_ != Mode::Playing) return;
     if (repeat_) {
         StartPlaying(0);
@@ -341,7 +341,7 @@ void CPlayerCore::OnEnded(uint32_t serial) {
     Changed();
 }
 
-void CPlayerCore::OnFailed(uint32_t serial) {
+void PlayerCore::OnFailed(uint32_t serial) {
     if (serial != serial_ || mode_ == Mode::Empty) return;
     if (pendingSeekSerial_ == serial) pendingSeekSerial_ = 0;
     awaitingResume_ = false;
@@ -362,17 +362,17 @@ void CPlayerCore::OnFailed(uint32_t serial) {
 
 // ---- seek bar ----
 
-void CPlayerCore::PressSeekBar(int64_t ticks) {
+void PlayerCore::PressSeekBar(int64_t ticks) {
     resumeAfterSeekBar_ = mode_ == Mode::Playing;
     if (resumeAfterSeekBar_) Pause();
     SetPosition(ticks);
 }
 
-void CPlayerCore::DragSeekBar(int64_t ticks) {
+void PlayerCore::DragSeekBar(int64_t ticks) {
     SetPosition(ticks);
 }
 
-void CPlayerCore::ReleaseSeekBar(int64_t ticks) {
+void PlayerCore::ReleaseSeekBar(int64_t ticks) {
     SetPosition(ticks);
     // 9 announces that playing resumes; a release while paused leaves the pause as it is.
     if (resumeAfterSeekBar_) {

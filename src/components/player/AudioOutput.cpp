@@ -1,4 +1,4 @@
-#include "CAudioOutput.h"
+#include "AudioOutput.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -73,8 +73,8 @@ void SetAudioSinkFactory(AudioSinkFactory factory) {
     InstalledFactory() = std::move(factory);
 }
 
-CAudioOutput::CAudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSinkFactory factory,
-                           PlayStart start, std::shared_ptr<PlaybackClock> clock, int volume)
+AudioOutput::AudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSinkFactory factory,
+                         PlayStart start, std::shared_ptr<PlaybackClock> clock, int volume)
     : file_(std::move(file)),
       factory_(std::move(factory)),
       start_(start),
@@ -83,13 +83,13 @@ CAudioOutput::CAudioOutput(std::shared_ptr<const media::MediaFile> file, AudioSi
     Start();
 }
 
-CAudioOutput::~CAudioOutput() {
+AudioOutput::~AudioOutput() {
     stop_.store(true, std::memory_order_release);
     signal_.Post();
     Join();
 }
 
-uint32_t CAudioOutput::Run() {
+uint32_t AudioOutput::Run() {
     std::unique_ptr<IAudioSink> sink = factory_ ? factory_() : nullptr;
     if (!sink) return 1;
     const QAudioFormat format = sink->Format();

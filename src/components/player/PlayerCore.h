@@ -1,7 +1,7 @@
 #pragma once
 // The player without its window: the play-state machine, the video and sound workers, the clock,
 // the list of event sinks and the picture as last delivered. It implements the player's
-// interfaces; the control (CBRLPlayer) lays out the picture, the buttons and the seek bar, reads
+// interfaces; the control (BRLPlayer) lays out the picture, the buttons and the seek bar, reads
 // this object's state and hands the user's actions to it.
 //
 // Everything runs on one thread, the owner's (the UI thread). The workers reach it only through
@@ -13,9 +13,9 @@
 #include <map>
 #include <memory>
 
-#include "CPlayerWorker.h"
 #include "IBRLPlayer.h"
 #include "PlaybackClock.h"
+#include "PlayerWorker.h"
 
 namespace brevio::media {
 class MediaFile;
@@ -23,18 +23,18 @@ class MediaFile;
 
 namespace brevio::player {
 
-class CAudioOutput;
+class AudioOutput;
 
-class CPlayerCore : public IBRLPlayer, public IBRLPlayback, public IBRLEventSource {
+class PlayerCore : public IBRLPlayer, public IBRLPlayback, public IBRLEventSource {
 public:
     static constexpr int kPictureWidth = 320;
     static constexpr int kPictureHeight = 240;
     static constexpr int kControlBarHeight = 32;
 
-    explicit CPlayerCore(Poster poster);
-    ~CPlayerCore() override;
-    CPlayerCore(const CPlayerCore&) = delete;
-    CPlayerCore& operator=(const CPlayerCore&) = delete;
+    explicit PlayerCore(Poster poster);
+    ~PlayerCore() override;
+    PlayerCore(const PlayerCore&) = delete;
+    PlayerCore& operator=(const PlayerCore&) = delete;
 
     // Device pixels per logical pixel of the picture, asked at every Open: the picture is
     // decoded and scaled to 320 x 240 times the ratio and carries the ratio. Unset: 1.
@@ -103,8 +103,8 @@ private:
 
     std::shared_ptr<const media::MediaFile> file_;
     std::shared_ptr<PlaybackClock> clock_;
-    std::unique_ptr<CPlayerWorker> worker_;
-    std::unique_ptr<CAudioOutput> audio_;
+    std::unique_ptr<PlayerWorker> worker_;
+    std::unique_ptr<AudioOutput> audio_;
     QImage picture_;
 
     Mode mode_ = Mode::Empty;

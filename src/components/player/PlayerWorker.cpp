@@ -1,4 +1,4 @@
-#include "CPlayerWorker.h"
+#include "PlayerWorker.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,10 +11,10 @@ namespace {
 constexpr int64_t kMaxWaitTicks = 200'000;  // 20 ms
 }  // namespace
 
-CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
-                             std::shared_ptr<PlaybackClock> clock, Poster poster,
-                             WorkerCallbacks callbacks, QSize pictureSize, qreal pixelRatio,
-                             const media::DecoderSettings& playback)
+PlayerWorker::PlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64_t durationTicks,
+                           std::shared_ptr<PlaybackClock> clock, Poster poster,
+                           WorkerCallbacks callbacks, QSize pictureSize, qreal pixelRatio,
+                           const media::DecoderSettings& playback)
     : decoder_(std::move(decoder)),
       durationTicks_(durationTicks),
       pictureSize_(pictureSize * pixelRatio),
@@ -26,34 +26,34 @@ CPlayerWorker::CPlayerWorker(std::unique_ptr<media::VideoDecoder> decoder, int64
     Start();
 }
 
-CPlayerWorker::~CPlayerWorker() {
+PlayerWorker::~PlayerWorker() {
     Post(new Request{Request::Quit, 0, {}});
     Join();
     delete mailbox_.exchange(nullptr, std::memory_order_acq_rel);
 }
 
-void CPlayerWorker::Post(Request* request) {
+void PlayerWorker::Post(Request* request) {
     // A request that the worker has not taken yet is superseded by the new one.
     delete mailbox_.exchange(request, std::memory_order_acq_rel);
     signal_.Post();
 }
 
-void CPlayerWorker::WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen) {
+void PlayerWorker::WaitForMovieTime(const PlayStart& start, int64_t ticks, uint64_t seen) {
     const int64_t wait = std::clamp<int64_t>(ticks - clock_->Now(start), 0, kMaxWaitTicks);
     signal_.WaitUntil(seen, WorkerSignal::Clock::now() + std::chrono::nanoseconds(wait * 100));
 }
 
-void CPlayerWorker::Show(int64_t ticks, uint32_t serial) {
+void PlayerWorker::Show(int64_t ticks, uint32_t serial) {
     Request* r = new Request{Request::Show, ticks, {}};
     r->start.serial = serial;
     Post(r);
 }
 
-void CPlayerWorker::Play(const PlayStart& start) {
+void PlayerWorker::Play(const PlayStart& start) {
     Post(new Request{Request::Play, start.baseTicks, start});
 }
 
-QImage CPlayerWorker::Render(const AVFrame* frame) {
+QImage PlayerWorker::Render(const AVFrame* frame) {
     QImage image;
     if (displayMode_.load(std::memory_order_relaxed) == 1) {
         image = scaler_.Scale(frame, pictureSize_.width(), pictureSize_.height());
@@ -63,7 +63,7 @@ QImage CPlayerWorker::Render(const AVFrame* frame) {
     return image;
 }
 
-void CPlayerWorker::UsePlaybackDecoder() {
+void PlayerWorker::UsePlaybackDecoder() {
     if (playbackDecoder_) return;
     playbackDecoder_ = true;
     if (playback_.threads == 1) return;  // the still picture's decoder plays as well
@@ -72,20 +72,20 @@ void CPlayerWorker::UsePlaybackDecoder() {
     }
 }
 
-void CPlayerWorker::PostPicture(uint32_t serial, QImage picture, bool seek) {
+void PlayerWorker::PostPicture(uint32_t serial, QImage picture, bool seek) {
     if (auto cb = callbacks_.picture)
         poster_([cb, serial, picture, seek] { cb(serial, picture, seek); });
 }
 
-void CPlayerWorker::PostEnded(uint32_t serial) {
+void PlayerWorker::PostEnded(uint32_t serial) {
     if (auto cb = callbacks_.ended) poster_([cb, serial] { cb(serial); });
 }
 
-void CPlayerWorker::PostFailed(uint32_t serial) {
+void PlayerWorker::PostFailed(uint32_t serial) {
     if (auto cb = callbacks_.failed) poster_([cb, serial] { cb(serial); });
 }
 
-bool CPlayerWorker::ShowFrame(const Request& r) {
+bool PlayerWorker::ShowFrame(const Request& r) {
     const int index = decoder_->FrameIndexAt(r.ticks);
     if (index != shownIndex_ || shownPicture_.isNull()) {
         int got = -1;
@@ -101,7 +101,7 @@ bool CPlayerWorker::ShowFrame(const Request& r) {
     return true;
 }
 
-uint32_t CPlayerWorker::Run() {
+uint32_t PlayerWorker::Run() {
     const int count = decoder_->FrameCount();
     bool playing = false;
     PlayStart start;

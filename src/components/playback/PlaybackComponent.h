@@ -10,7 +10,7 @@ extern "C" {
 
 namespace brevio {
 
-class CPlaybackComponent : public IPlaybackVersion {
+class PlaybackComponent : public IPlaybackVersion {
 public:
     HRESULT GetVersion(uint32_t* version) override;
 

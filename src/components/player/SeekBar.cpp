@@ -1,4 +1,4 @@
-#include "CSeekBar.h"
+#include "SeekBar.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -16,7 +16,7 @@ namespace brevio::player {
 namespace {
 
 constexpr int kInset = 4;  // room for the handle at both ends
-constexpr int64_t kFallbackPage = 10 * CSeekBar::kTicksPerSecond;
+constexpr int64_t kFallbackPage = 10 * SeekBar::kTicksPerSecond;
 
 using resources::AccessibleString;
 using resources::AccessibleText;
@@ -24,7 +24,7 @@ using resources::AccessibleText;
 // The seek bar as a slider: its value in whole seconds, its text "0:17 of 0:48".
 class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit SeekBarAccessible(CSeekBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
+    explicit SeekBarAccessible(SeekBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
@@ -49,20 +49,20 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 
 private:
-    static qlonglong Seconds(int64_t ticks) { return ticks / CSeekBar::kTicksPerSecond; }
-    CSeekBar* Bar() const { return static_cast<CSeekBar*>(widget()); }
+    static qlonglong Seconds(int64_t ticks) { return ticks / SeekBar::kTicksPerSecond; }
+    SeekBar* Bar() const { return static_cast<SeekBar*>(widget()); }
 };
 
 QAccessibleInterface* MakeSeekBarAccessible(const QString& className, QObject* object) {
-    auto* bar = qobject_cast<CSeekBar*>(object);
-    if (bar == nullptr || className != QLatin1String(CSeekBar::staticMetaObject.className()))
+    auto* bar = qobject_cast<SeekBar*>(object);
+    if (bar == nullptr || className != QLatin1String(SeekBar::staticMetaObject.className()))
         return nullptr;
     return new SeekBarAccessible(bar);
 }
 
 }  // namespace
 
-CSeekBar::CSeekBar(QWidget* parent) : QWidget(parent) {
+SeekBar::SeekBar(QWidget* parent) : QWidget(parent) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(&MakeSeekBarAccessible);
         return true;
@@ -72,14 +72,14 @@ CSeekBar::CSeekBar(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::TabFocus);
 }
 
-void CSeekBar::SetDuration(int64_t ticks) {
+void SeekBar::SetDuration(int64_t ticks) {
     ticks = std::max<int64_t>(ticks, 0);
     if (ticks == duration_) return;
     duration_ = ticks;
     update();
 }
 
-void CSeekBar::SetValue(int64_t ticks) {
+void SeekBar::SetValue(int64_t ticks) {
     if (dragging_) return;  // the user's hand wins while it holds the handle
     ticks = std::clamp<int64_t>(ticks, 0, duration_);
     if (ticks == value_) return;
@@ -88,7 +88,7 @@ void CSeekBar::SetValue(int64_t ticks) {
     ValueChanged(old);
 }
 
-void CSeekBar::ValueChanged(int64_t old) {
+void SeekBar::ValueChanged(int64_t old) {
     update();
     // A screen reader hears of whole seconds only, not of every tick of the playing clock.
     if (old / kTicksPerSecond != value_ / kTicksPerSecond && QAccessible::isActive()) {
@@ -98,18 +98,18 @@ void CSeekBar::ValueChanged(int64_t old) {
     }
 }
 
-QString CSeekBar::ValueText() const {
+QString SeekBar::ValueText() const {
     return AccessibleString(AccessibleText::SeekValue)
         .arg(resources::AccessibleTime(value_), resources::AccessibleTime(duration_));
 }
 
-int64_t CSeekBar::PositionAt(int x) const {
+int64_t SeekBar::PositionAt(int x) const {
     const int span = std::max(1, width() - 2 * kInset);
     const int64_t offset = std::clamp(x - kInset, 0, span);
     return duration_ * offset / span;
 }
 
-void CSeekBar::paintEvent(QPaintEvent*) {
+void SeekBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int span = std::max(1, width() - 2 * kInset);
     const int mid = height() / 2;
@@ -128,7 +128,7 @@ void CSeekBar::paintEvent(QPaintEvent*) {
     }
 }
 
-void CSeekBar::mousePressEvent(QMouseEvent* event) {
+void SeekBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || duration_ <= 0) return;
     dragging_ = true;
     const int64_t old = value_;
@@ -137,7 +137,7 @@ void CSeekBar::mousePressEvent(QMouseEvent* event) {
     if (onPressed) onPressed(value_);
 }
 
-void CSeekBar::mouseMoveEvent(QMouseEvent* event) {
+void SeekBar::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) return;
     const int64_t v = PositionAt(event->position().toPoint().x());
     if (v == value_) return;
@@ -147,7 +147,7 @@ void CSeekBar::mouseMoveEvent(QMouseEvent* event) {
     if (onDragged) onDragged(value_);
 }
 
-void CSeekBar::mouseReleaseEvent(QMouseEvent* event) {
+void SeekBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !dragging_) return;
     dragging_ = false;
     const int64_t old = value_;
@@ -156,7 +156,7 @@ void CSeekBar::mouseReleaseEvent(QMouseEvent* event) {
     if (onReleased) onReleased(value_);
 }
 
-void CSeekBar::keyPressEvent(QKeyEvent* event) {
+void SeekBar::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
         QWidget::keyPressEvent(event);
         return;
@@ -194,7 +194,7 @@ void CSeekBar::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void CSeekBar::SeekByKey(int64_t ticks) {
+void SeekBar::SeekByKey(int64_t ticks) {
     if (dragging_ || duration_ <= 0 || !isEnabled()) return;
     const int64_t old = value_;
     value_ = std::clamp<int64_t>(ticks, 0, duration_);

@@ -5,10 +5,10 @@
 
 namespace brevio::player {
 
-class CPictureView : public QWidget {
+class PictureView : public QWidget {
     Q_OBJECT
 public:
-    explicit CPictureView(QWidget* parent = nullptr);
+    explicit PictureView(QWidget* parent = nullptr);
     // A null picture paints black.
     void SetPicture(QImage picture);
     const QImage& Picture() const { return picture_; }

@@ -12,14 +12,15 @@
 
 #include <unistd.h>
 
+#include "framesource/CThumbnailMaker.h"
 #include "framesource/IFrameSource.h"
 #include "media/FrameScaler.h"
 #include "media/VideoDecoder.h"
-#include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
 
+using brevio::CThumbnailMaker;
 namespace tm = brevio::testmovies;
 constexpr int kUnits = 16;
 constexpr int kFramesPerUnit = 30;

@@ -11,14 +11,15 @@
 #include <filesystem>
 #include <vector>
 
+#include "framesource/CThumbnailMaker.h"
 #include "framesource/IFrameSource.h"
-#include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailWnd.h"
 #include "window/WindowBase.h"
 
 namespace {
 
+using brevio::CThumbnailMaker;
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 15;
 constexpr int kUnits = 40;  // room for 15 windows of 16

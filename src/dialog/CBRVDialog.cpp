@@ -12,6 +12,7 @@
 #include "module/ModuleHelpers.h"
 #include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
+#include "save/CSaveProgressDlg.h"
 #include "window/CenterWindow.h"
 
 namespace brevio {
@@ -57,6 +58,9 @@ CBRVDialog::~CBRVDialog() = default;
 void CBRVDialog::SetCaption(const QString* caption) {
     caption_ = resources::CaptionOrDefault(caption);
     content_.SetCaption(caption);
+    // The host's caption names this dialog and its message boxes; the save's progress dialog,
+    // shared by the module, always carries the product's name.
+    if (CSaveProgressDlg* progress = CSaveProgressDlg::Instance()) progress->SetCaption(nullptr);
 }
 
 HRESULT CBRVDialog::GetSavedPath(QString* path) const {

@@ -9,7 +9,6 @@
 #include "document/IsChapterMovie.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailContainerChapter.h"
-#include "thumbnails/CThumbnailWnd.h"
 
 namespace brevio {
 
@@ -88,29 +87,14 @@ HRESULT CBaseWindow::GetPlayerValue(int32_t* value) {
 }
 
 bool CBaseWindow::IsEdited() const {
-    const CThumbnailWnd* view = thumbnailPane_ ? thumbnailPane_->GetView() : nullptr;
-    return view != nullptr && view->IsEdited();
+    return thumbnailPane_ && thumbnailPane_->IsEdited();
 }
 
 LRESULT CBaseWindow::ForwardCommand(uint16_t id, uintptr_t wParam, intptr_t lParam, bool& handled) {
     handled = false;
     if (!thumbnailPane_) return 0;
-    CThumbnailContainer& pane = *thumbnailPane_;
-    const uint16_t code = HIWORD(wParam);
-    switch (id) {
-        case CThumbnailContainer::kCutSceneId:
-            return pane.OnCutScene(code, id, lParam);
-        case CThumbnailContainer::kUndoId:
-            return pane.OnUndo(code, id, lParam);
-        case CThumbnailContainer::kRedoId:
-            return pane.OnRedo(code, id, lParam);
-        case CThumbnailContainer::kSaveMovieId:
-            return pane.OnSaveMovie(code, id, lParam);
-        case CThumbnailContainer::kCancelId:
-            return pane.OnCancel(code, id, lParam);
-        default:
-            return 0;
-    }
+    // The pane's own command table decides what the button does, as for a click.
+    return thumbnailPane_->SendMessage(WM_COMMAND, MAKEWPARAM(id, HIWORD(wParam)), lParam);
 }
 
 void CBaseWindow::RefreshUI() {

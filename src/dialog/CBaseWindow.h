@@ -44,7 +44,8 @@ public:
     bool IsEdited() const;
 
     // Runs the thumbnail pane's command for button `id` (1002 to 1006) with the WM_COMMAND
-    // arguments, as a press made from the keyboard. Clears `handled`.
+    // arguments, as a press made from the keyboard: the pane's message map handles it as it
+    // handles a click. Clears `handled`.
     LRESULT ForwardCommand(uint16_t id, uintptr_t wParam, intptr_t lParam, bool& handled);
 
     void RefreshUI() override;

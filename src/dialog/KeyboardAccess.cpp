@@ -11,7 +11,6 @@
 #include "dialog/CBaseWindow.h"
 #include "player/BRLPlayer.h"
 #include "thumbnails/CThumbnailContainer.h"
-#include "thumbnails/CThumbnailWnd.h"
 
 namespace brevio {
 
@@ -38,29 +37,6 @@ void AddButtonShortcut(QWidget* owner, const QList<QKeySequence>& keys, QAbstrac
                      });
 }
 
-// The start of the scene before (direction < 0) or after a position of the edited movie, as the
-// document has it; the position itself when there is none.
-int64_t SceneStartBeside(const CThumbnailWnd& view, int64_t position, int direction) {
-    const CBRVWrapper& document = view.GetDocument();
-    unsigned unit = 0;
-    int64_t start = 0;
-    if (FAILED(document.GetUnitIndexAtTime(position, &unit)) ||
-        FAILED(document.GetUnitStartTime(unit, &start)))
-        return position;
-    if (direction < 0) {
-        if (position > start || unit == 0) return start;
-        document.GetUnitStartTime(unit - 1, &start);
-        return start;
-    }
-    if (unit + 1 < document.GetUnitCount()) {
-        document.GetUnitStartTime(unit + 1, &start);
-        return start;
-    }
-    int64_t total = position;
-    document.GetTotalTime(&total);
-    return total;
-}
-
 }  // namespace
 
 void InstallKeyboardAccess(CBaseWindow& content) {
@@ -75,14 +51,11 @@ void InstallKeyboardAccess(CBaseWindow& content) {
 
     auto* player = qobject_cast<BRLPlayer*>(content.Preview().PlayerWidget());
     if (player == nullptr) return;
-    if (CThumbnailWnd* view = pane->GetView()) {
-        QObject::connect(view, &CThumbnailWnd::PlayPauseKeyPressed, player->PlayButton(),
-                         &QAbstractButton::click);
-    }
+    QObject::connect(pane, &CThumbnailContainer::PlayPauseKeyPressed, player->PlayButton(),
+                     &QAbstractButton::click);
     player->SetScenePager(
         [pane = QPointer<CThumbnailContainer>(pane)](int64_t position, int direction) {
-            const CThumbnailWnd* view = pane ? pane->GetView() : nullptr;
-            return view != nullptr ? SceneStartBeside(*view, position, direction) : position;
+            return pane ? pane->SceneStartBeside(position, direction) : position;
         });
 }
 

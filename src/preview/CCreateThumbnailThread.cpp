@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "document/CBRVWrapper.h"
-#include "preview/CThumbnailMaker.h"
+#include "framesource/CThumbnailMaker.h"
 #include "preview/ThumbnailScan.h"
 
 namespace brevio {
@@ -12,7 +12,7 @@ CCreateThumbnailThread::~CCreateThumbnailThread() {
     StopWorker();
 }
 
-bool CCreateThumbnailThread::StartWorker(Job job) {
+bool CCreateThumbnailThread::StartRun(Job job) {
     StopWorker();
     // Set here, before the thread exists: from this moment the strip refuses clicks and cuts.
     if (!job.chapters) busy_.store(1);

@@ -25,11 +25,10 @@
 #include "platform/WindowHandle.h"
 #include "window/WindowMessages.h"
 
-class CThumbnailMaker;
-
 namespace brevio {
 
 class CBRVWrapper;
+class CThumbnailMaker;
 
 class CCreateThumbnailThread : public CThreadBase {
 public:
@@ -47,7 +46,7 @@ public:
         bool chapters = false;
         qreal pixelRatio = 1.0;  // the view's device pixels per logical pixel
         WindowHandle view;
-        uint32_t run = 0;  // set by StartWorker
+        uint32_t run = 0;  // set by StartRun
     };
 
     CCreateThumbnailThread() = default;
@@ -56,13 +55,13 @@ public:
     // UI thread: stops a running worker, then (strip runs) sets busy = 1, sets runFlag = 1, numbers
     // the run and starts the thread on the job. False when the thread could not be started (busy
     // stays 1).
-    bool StartWorker(Job job);
+    bool StartRun(Job job);
     // UI thread: clears runFlag and waits without time limit for the thread to end.
     void StopWorker();
 
     // 1 while a strip pass is being made (see above).
     bool IsBusy() const { return busy_.load() >= 1; }
-    // From StartWorker until the run has ended, however it ended.
+    // From StartRun until the run has ended, however it ended.
     bool IsWorkerActive() const { return active_.load() >= 1; }
     // The number of the last run started on the UI thread (0 before the first).
     uint32_t CurrentRun() const { return run_.load(); }

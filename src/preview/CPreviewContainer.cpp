@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "document/FileChangeTest.h"
+#include "document/SourceFileWatch.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "module/ModuleHelpers.h"
 #include "platform/ComponentRegistry.h"
@@ -66,7 +66,7 @@ LRESULT CPreviewContainer::OnCreate() {
     lastTicked_ = 0;
     duration_ = 0;
     clickPoint_ = QPoint();
-    fileChangeReported_ = false;
+    sourceWatch_.Rearm();
     keepTicker_ = false;
     tickerStopped_ = false;
     int32_t width = 0;
@@ -154,7 +154,7 @@ bool CPreviewContainer::eventFilter(QObject* watched, QEvent* event) {
     SendMessage(WM_PARENTNOTIFY, MAKEWPARAM(static_cast<uint16_t>(WM_LBUTTONDOWN), 0),
                 static_cast<intptr_t>(packed));
     // A press that found the movie changed does not reach the unloaded player.
-    return fileChangeReported_;
+    return sourceWatch_.ChangeReported();
 }
 
 void CPreviewContainer::OnParentNotifyButtonDown(const QPoint& point) {
@@ -210,7 +210,7 @@ int32_t CPreviewContainer::LoadInitialMovie(const QString& path) {
         if (sink_ != nullptr) sink_->OnPlaybackStarted();
         return BRVDLG_FAILURE;
     }
-    fileInfo_.Snapshot(path);
+    sourceWatch_.Watch(path);
     if (sink_ != nullptr) sink_->OnPositionChanged(0);
     return BRVDLG_SAVED;
 }
@@ -413,13 +413,11 @@ void CPreviewContainer::SetMessageCaption(const QString* text) {
 }
 
 bool CPreviewContainer::CheckSourceFileChanged() {
-    if (fileChangeReported_) return true;
-    if (!HasFileChanged(fileInfo_)) return false;
-    CloseMovie();
-    fileChangeReported_ = true;  // before the box: checks made while it is open answer at once
-    ShowMessage(this, ids::kSourceChanged, &caption_, MB_OK | MB_ICONEXCLAMATION);
-    PostCloseRequest(BRVDLG_FAILURE);
-    return true;
+    return sourceWatch_.CheckChanged([this] {
+        CloseMovie();
+        ShowMessage(this, ids::kSourceChanged, &caption_, MB_OK | MB_ICONEXCLAMATION);
+        PostCloseRequest(BRVDLG_FAILURE);
+    });
 }
 
 }  // namespace brevio

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "document/CFileBasicInfo.h"
+#include "document/SourceFileWatch.h"
 #include "interfaces/IBRVPreviewContainer.h"
 #include "preview/IBRLUserEvent.h"
 #include "window/WindowBase.h"
@@ -128,8 +128,7 @@ private:
     int64_t duration_ = 0;
     QString caption_;
     QPoint clickPoint_;
-    CFileBasicInfo fileInfo_;
-    bool fileChangeReported_ = false;
+    SourceFileWatch sourceWatch_;
     std::unique_ptr<CSeekThread> ticker_;
     bool keepTicker_ = false;
     bool tickerStopped_ = false;

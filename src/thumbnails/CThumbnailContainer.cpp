@@ -10,7 +10,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "document/FileChangeTest.h"
+#include "document/CBRVWrapper.h"
+#include "document/SourceFileWatch.h"
 #include "interfaces/IBRVPreviewContainer.h"
 #include "interfaces/IBRVUIUpdater.h"
 #include "module/ModuleHelpers.h"
@@ -283,13 +284,11 @@ void CThumbnailContainer::OnListClosed() {
 // --- The source file, the preview, the parent ---
 
 bool CThumbnailContainer::CheckSourceFileChanged() {
-    if (sourceChangeReported_) return true;
-    if (!HasFileChanged(sourceInfo_)) return false;
-    if (preview_ != nullptr) preview_->CloseMovie();
-    sourceChangeReported_ = true;
-    ShowMessage(this, ids::kSourceChanged, &messageCaption_, MB_ICONEXCLAMATION);
-    PostCloseRequest(BRVDLG_FAILURE);
-    return true;
+    return sourceWatch_.CheckChanged([this] {
+        if (preview_ != nullptr) preview_->CloseMovie();
+        ShowMessage(this, ids::kSourceChanged, &messageCaption_, MB_ICONEXCLAMATION);
+        PostCloseRequest(BRVDLG_FAILURE);
+    });
 }
 
 HRESULT CThumbnailContainer::SeekPreview(int64_t ticks) {
@@ -409,7 +408,7 @@ LRESULT CThumbnailContainer::OnSaveMovie(uint16_t, uint16_t, intptr_t) {
     dialog.SetMessageCaption(&messageCaption_);
     // Beside the movie the user opened: after an edit the view's own movie is the reference
     // movie in the temporary folder, which the user never sees.
-    dialog.OpenNear(sourceInfo_.GetPath());
+    dialog.OpenNear(sourceWatch_.GetPath());
     if (dialog.DoModal(false) != IDOK) return 1;
     repaint();
 
@@ -453,11 +452,13 @@ std::unique_ptr<CThumbnailWnd> CThumbnailContainer::MakeView() {
 
 int32_t CThumbnailContainer::LoadMovie(const QString& path) {
     if (path.isNull()) return BRVDLG_FAILURE;
-    sourceInfo_.Snapshot(path);
+    sourceWatch_.Watch(path);
     std::unique_ptr<CThumbnailWnd> view = MakeView();
     if (view == nullptr) return BRVDLG_FAILURE;
     const int32_t result = view->OpenDocument(path);
     view_ = std::move(view);
+    connect(view_.get(), &CThumbnailWnd::PlayPauseKeyPressed, this,
+            &CThumbnailContainer::PlayPauseKeyPressed);
     if (uiUpdater_ != nullptr) uiUpdater_->RefreshUI();
     return result;
 }
@@ -488,6 +489,32 @@ void CThumbnailContainer::OnPlayingPosition(int64_t /*ticks*/) {}
 void CThumbnailContainer::SetMessageCaption(const QString* text) {
     messageCaption_ = resources::CaptionOrDefault(text);
     if (view_ != nullptr) view_->SetMessageCaption(text);
+}
+
+bool CThumbnailContainer::IsEdited() const {
+    return view_ != nullptr && view_->IsEdited();
+}
+
+int64_t CThumbnailContainer::SceneStartBeside(int64_t position, int direction) const {
+    if (view_ == nullptr) return position;
+    const CBRVWrapper& document = view_->GetDocument();
+    unsigned unit = 0;
+    int64_t start = 0;
+    if (FAILED(document.GetUnitIndexAtTime(position, &unit)) ||
+        FAILED(document.GetUnitStartTime(unit, &start)))
+        return position;
+    if (direction < 0) {
+        if (position > start || unit == 0) return start;
+        document.GetUnitStartTime(unit - 1, &start);
+        return start;
+    }
+    if (unit + 1 < document.GetUnitCount()) {
+        document.GetUnitStartTime(unit + 1, &start);
+        return start;
+    }
+    int64_t total = position;
+    document.GetTotalTime(&total);
+    return total;
 }
 
 HRESULT CThumbnailContainer::GetSavedPath(QString* path) const {

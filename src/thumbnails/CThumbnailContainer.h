@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "document/CFileBasicInfo.h"
+#include "document/SourceFileWatch.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "platform/HResult.h"
 #include "window/WindowBase.h"
@@ -77,17 +77,12 @@ public:
     void UpdateButtons();
     // The destination of the last save: E_POINTER for null, E_FAIL while there is none.
     HRESULT GetSavedPath(QString* path) const;
-    // The view (null before LoadMovie), for the dialog's close confirmation (IsEdited).
-    CThumbnailWnd* GetView() const { return view_.get(); }
-
-    // The command handlers, with the arguments of WM_COMMAND; the dialog calls them directly for
-    // keyboard activation and the close box. 0, except Save (1 when pausing the preview fails or
-    // the Save-As dialog is not confirmed) and Cancel (1 when pausing fails).
-    LRESULT OnCutScene(uint16_t code, uint16_t id, intptr_t control);
-    LRESULT OnUndo(uint16_t code, uint16_t id, intptr_t control);
-    LRESULT OnRedo(uint16_t code, uint16_t id, intptr_t control);
-    LRESULT OnSaveMovie(uint16_t code, uint16_t id, intptr_t control);
-    LRESULT OnCancel(uint16_t code, uint16_t id, intptr_t control);
+    // Whether the movie has edits that are not saved (the dialog's close confirmation); false
+    // before LoadMovie.
+    bool IsEdited() const;
+    // The start of the scene before (direction < 0) or after `position` in the edited movie, for
+    // the seek bar's Page Up and Page Down; `position` itself when there is none.
+    int64_t SceneStartBeside(int64_t position, int direction) const;
 
     // True once the source movie has changed on disk (reported once with ids::kSourceChanged and a
     // close request with 7); from then on every operation is refused.
@@ -106,6 +101,10 @@ public:
     QPushButton* RedoButton() const { return redoButton_; }
     QPushButton* SaveMovieButton() const { return saveMovieButton_; }
     QPushButton* CancelButton() const { return cancelButton_; }
+
+signals:
+    // Space in the strip: the player's Play/Pause is to be pressed.
+    void PlayPauseKeyPressed();
 
 protected:
     // WM_CREATE: the view's window, the list, the label and the buttons; a failure posts a close
@@ -133,16 +132,25 @@ protected:
     QPushButton* saveMovieButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     IBRVPreviewContainer* preview_ = nullptr;
-    CFileBasicInfo sourceInfo_;
+    SourceFileWatch sourceWatch_;
     QLabel* selectionLabel_ = nullptr;
     IBRVUIUpdater* uiUpdater_ = nullptr;
     QString messageCaption_;
-    bool sourceChangeReported_ = false;
     bool revertSelectionPending_ = false;
     bool listDroppedDown_ = false;
     QString savePath_;
 
 private:
+    // The command handlers, with the arguments of WM_COMMAND, reached only through the message
+    // map: a click, and WM_COMMAND sent to the pane (the dialog's keyboard activation and close
+    // box). 0, except Save (1 when pausing the preview fails or the Save-As dialog is not
+    // confirmed) and Cancel (1 when pausing fails).
+    LRESULT OnCutScene(uint16_t code, uint16_t id, intptr_t control);
+    LRESULT OnUndo(uint16_t code, uint16_t id, intptr_t control);
+    LRESULT OnRedo(uint16_t code, uint16_t id, intptr_t control);
+    LRESULT OnSaveMovie(uint16_t code, uint16_t id, intptr_t control);
+    LRESULT OnCancel(uint16_t code, uint16_t id, intptr_t control);
+
     void RegisterMessages();
     void OnSize(int width, int height);
     // After Cut scene, Undo and Redo: the preview plays the reference movie from `start`.

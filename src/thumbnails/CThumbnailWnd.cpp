@@ -180,8 +180,6 @@ HRESULT CThumbnailWnd::SaveAs(const QString& path) {
 void CThumbnailWnd::SetMessageCaption(const QString* text) {
     messageCaption_ = resources::CaptionOrDefault(text);
     document_.SetMessageCaption(text);
-    // The progress dialog goes back to its own title for the next save.
-    if (CSaveProgressDlg* dialog = CSaveProgressDlg::Instance()) dialog->SetCaption(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -274,7 +272,7 @@ HRESULT CThumbnailWnd::StartStripWorker() {
     job.count = cache_.GetCount();
     job.pixelRatio = devicePixelRatioF();
     job.view = Handle();
-    return StartWorker(std::move(job)) ? S_OK : E_FAIL;
+    return StartRun(std::move(job)) ? S_OK : E_FAIL;
 }
 
 bool CThumbnailWnd::SelectScene(int p, bool scroll) {

@@ -343,7 +343,7 @@ void CThumbnailWndChapter::StartWorker() {
     job.chapters = true;
     job.pixelRatio = devicePixelRatioF();
     job.view = Handle();
-    CCreateThumbnailThread::StartWorker(std::move(job));
+    StartRun(std::move(job));
     SetTimer(kPriorityTimerId, kPriorityTimerMs);
 }
 

@@ -9,7 +9,7 @@
 
 #include "DocumentTestSupport.h"
 #include "document/CFileBasicInfo.h"
-#include "document/FileChangeTest.h"
+#include "document/SourceFileWatch.h"
 
 namespace brevio {
 namespace {

@@ -45,6 +45,7 @@ extern "C" {
 #include "platform/ComponentRegistry.h"
 #include "playback/IPlaybackComponent.h"
 #include "player/SeekBar.h"
+#include "save/CSaveProgressDlg.h"
 #include "testmovies/TestMovies.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailWnd.h"
@@ -117,7 +118,7 @@ void SelectFourAndCut(DialogDriver& driver, int scene) {
 CThumbnailWnd* View(DialogDriver& driver) {
     auto* dialog = dynamic_cast<CBRVDialog*>(driver.Dialog());
     if (dialog == nullptr || dialog->Content().ThumbnailPane() == nullptr) return nullptr;
-    return dialog->Content().ThumbnailPane()->GetView();
+    return dialog->Content().ThumbnailPane()->findChild<CThumbnailWnd*>();
 }
 
 // A key as the keyboard gives it to the widget with the focus, shortcuts included.
@@ -627,10 +628,16 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
     QString chapterName;
     const std::u16string caption = u"Photos";
     QString title;
+    // The module's progress dialog outlives calls: a caption left on it from before is not kept,
+    // and the host's caption does not reach it.
+    const QString stale = QStringLiteral("Earlier");
+    CSaveProgressDlg::Instance()->SetCaption(&stale);
+    QString progressCaption;
     const Call call = RunCall(
         movie,
         [&](DialogDriver& driver) {
             title = driver.Dialog()->windowTitle();
+            progressCaption = CSaveProgressDlg::Instance()->GetCaption();
             if (auto* w = driver::FindByClass(driver.Dialog(), "brevio::CInfoMessageWndChapter")) {
                 panel = w->metaObject()->className();
             }
@@ -648,6 +655,7 @@ TEST_F(EditCallTest, ChapterMovieGetsTheChapterPanes) {
         512, 0, caption.c_str());
     EXPECT_EQ(call.result, 1);
     EXPECT_EQ(title, QStringLiteral("Photos"));
+    EXPECT_EQ(progressCaption, LoadString(128));
     EXPECT_EQ(panel, QByteArray("brevio::CInfoMessageWndChapter"));
     EXPECT_EQ(pane, QByteArray("brevio::CThumbnailContainerChapter"));
     EXPECT_EQ(chapterName, QStringLiteral("章节 2，0:04 至 0:08"));

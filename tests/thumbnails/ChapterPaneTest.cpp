@@ -33,7 +33,7 @@ struct Pane {
         updater.pane = pane;
         pane->SetUIUpdater(&updater);
         parent.show();
-        view = static_cast<CThumbnailWndChapter*>(pane->GetView());
+        view = pane->findChild<CThumbnailWndChapter*>();
     }
     ~Pane() {
         pane->DestroyWindow();

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <functional>
 
-#include "preview/CThumbnailMaker.h"
+#include "framesource/CThumbnailMaker.h"
 
 #include "StripTestSupport.h"
 #include "module/ModuleHelpers.h"

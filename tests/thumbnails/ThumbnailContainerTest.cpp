@@ -140,8 +140,9 @@ protected:
         ASSERT_TRUE(WaitIdle());
     }
     bool WaitIdle() {
-        return test::WaitUntil([this] { return !pane_->GetView()->IsBusy(); }, 30000);
+        return test::WaitUntil([this] { return !View()->IsBusy(); }, 30000);
     }
+    CThumbnailWnd* View() const { return pane_->findChild<CThumbnailWnd*>(); }
     QComboBox* List() const { return pane_->findChild<QComboBox*>(QStringLiteral("1008")); }
     QPushButton* Button(uint16_t id) const {
         return pane_->findChild<QPushButton*>(QString::number(id));
@@ -175,7 +176,8 @@ protected:
 TEST_F(ThumbnailContainerTest, ListFollowsTheStrip) {
     CThumbnailContainer empty;
     EXPECT_EQ(empty.LoadMovie(QString()), 7);
-    EXPECT_EQ(empty.GetView(), nullptr);
+    EXPECT_FALSE(empty.IsEdited());
+    EXPECT_EQ(empty.SceneStartBeside(5, 1), 5);
 
     // 16 thumbnails: 4 to 8 offered, 8 shown, Cut scene enabled.
     ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(20)));
@@ -183,7 +185,7 @@ TEST_F(ThumbnailContainerTest, ListFollowsTheStrip) {
     EXPECT_EQ(Button(1002)->text(), LoadString(144));
     EXPECT_EQ(Button(1006)->text(), LoadString(145));
     ASSERT_NO_FATAL_FAILURE(ShowAt(10 * kUnit));
-    EXPECT_EQ(pane_->GetView()->GetSceneCount(), 16);
+    EXPECT_EQ(View()->GetSceneCount(), 16);
     EXPECT_EQ(Items(List()), QStringList({"4", "5", "6", "7", "8"}));
     EXPECT_EQ(List()->currentText(), "8");
     EXPECT_TRUE(List()->isEnabled());
@@ -203,13 +205,13 @@ TEST_F(ThumbnailContainerTest, ListFollowsTheStrip) {
     pane_->DestroyWindow();
     ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(6)));
     ASSERT_NO_FATAL_FAILURE(ShowAt(0));
-    EXPECT_EQ(pane_->GetView()->GetSceneCount(), 6);
+    EXPECT_EQ(View()->GetSceneCount(), 6);
     EXPECT_EQ(Items(List()), QStringList({"4", "5", "6"}));
     EXPECT_EQ(List()->currentText(), "6");
     EXPECT_FALSE(Button(1002)->isEnabled());
     ChooseLength(5);
     unsigned length = 0;
-    pane_->GetView()->GetSelectionLength(&length);
+    View()->GetSelectionLength(&length);
     EXPECT_EQ(length, 5u);
     EXPECT_TRUE(Button(1002)->isEnabled());
 
@@ -217,7 +219,7 @@ TEST_F(ThumbnailContainerTest, ListFollowsTheStrip) {
     pane_->DestroyWindow();
     ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(3, 60)));
     ASSERT_NO_FATAL_FAILURE(ShowAt(0));
-    EXPECT_EQ(pane_->GetView()->GetSceneCount(), 3);
+    EXPECT_EQ(View()->GetSceneCount(), 3);
     EXPECT_EQ(Items(List()), QStringList({"4", "5", "6", "7", "8"}));
     EXPECT_FALSE(List()->isEnabled());
     EXPECT_FALSE(Button(1002)->isEnabled());
@@ -238,7 +240,7 @@ TEST_F(ThumbnailContainerTest, EscapeOnTheOpenListRestoresTheNumber) {
     ASSERT_TRUE(test::WaitUntil([popup] { return !popup->isVisible(); }));
     EXPECT_TRUE(test::WaitUntil([list] { return list->currentText() == "6"; }, 1000));
     unsigned length = 0;
-    pane_->GetView()->GetSelectionLength(&length);
+    View()->GetSelectionLength(&length);
     EXPECT_EQ(length, 6u);
 
     // A choice in the open list is no cancel: it is kept.
@@ -249,13 +251,13 @@ TEST_F(ThumbnailContainerTest, EscapeOnTheOpenListRestoresTheNumber) {
     ASSERT_TRUE(test::WaitUntil([popup] { return !popup->isVisible(); }));
     QApplication::processEvents();
     EXPECT_EQ(list->currentText(), "7");
-    pane_->GetView()->GetSelectionLength(&length);
+    View()->GetSelectionLength(&length);
     EXPECT_EQ(length, 7u);
 }
 
 TEST_F(ThumbnailContainerTest, DeleteCutsOnlyWhileCutSceneIsEnabledAndUndoShowsTheRestoredCount) {
     ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(20)));
-    CThumbnailWnd* view = pane_->GetView();
+    CThumbnailWnd* view = View();
     // Playing: Cut scene disabled, Delete does nothing.
     pane_->OnPlaybackStarted();
     PressKey(view, Qt::Key_Delete);
@@ -296,7 +298,7 @@ TEST_F(ThumbnailContainerTest, SaveRefusesAnExistingNameAndWritesNothing) {
     ASSERT_NO_FATAL_FAILURE(Open(UnitMovie(20)));
     ASSERT_NO_FATAL_FAILURE(ShowAt(0));
     Button(1002)->click();
-    ASSERT_TRUE(pane_->GetView()->IsEdited());
+    ASSERT_TRUE(pane_->IsEdited());
     ASSERT_TRUE(WaitIdle());
 
     const QString existing = tmp_.file(QStringLiteral("taken.mov"));
@@ -394,7 +396,7 @@ TEST_F(ThumbnailContainerTest, ASourceTouchedOnDiskIsReportedOnceAndEndsWith7) {
     EXPECT_EQ(pane_->OnPositionChanged(0), S_FALSE);
     test::WaitUntil([&] { return second->seen; }, 500);
     EXPECT_FALSE(second->seen);
-    EXPECT_FALSE(pane_->GetView()->IsEdited());
+    EXPECT_FALSE(pane_->IsEdited());
     ASSERT_TRUE(test::WaitUntil([this] { return !host_.closeRequests.empty(); }));
     QApplication::processEvents();
     EXPECT_EQ(host_.closeRequests, std::vector<int>{7});
@@ -411,7 +413,7 @@ TEST_F(ThumbnailContainerTest, SavesTheKeptUnitsThroughTheFileAndProgressDialogs
     ASSERT_NO_FATAL_FAILURE(ShowAt(2 * kUnit));
     Button(1002)->click();  // units 2 to 9 go
     ASSERT_TRUE(WaitIdle());
-    ASSERT_EQ(pane_->GetView()->GetDocument().GetUnitCount(), 4u);
+    ASSERT_EQ(View()->GetDocument().GetUnitCount(), 4u);
 
     // A destination folder whose path is longer than 260 characters; the name without extension.
     QString folder = tmp_.path();

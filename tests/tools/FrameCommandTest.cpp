@@ -4,12 +4,13 @@
 #include <QImage>
 
 #include "MediaReference.h"
+#include "framesource/CThumbnailMaker.h"
 #include "framesource/IFrameSource.h"
-#include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
 
+using brevio::CThumbnailMaker;
 namespace tm = brevio::testmovies;
 
 TEST(FrameCommands, WriteTheFrameAndTheThumbnailOfAPosition) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Command.h"
-#include "preview/CThumbnailMaker.h"
+#include "framesource/CThumbnailMaker.h"
 #include "tool_image.h"
 
 namespace brevio::tool {

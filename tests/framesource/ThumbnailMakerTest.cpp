@@ -6,13 +6,14 @@
 #include <QPainter>
 
 #include "MediaReference.h"
+#include "framesource/CThumbnailMaker.h"
 #include "framesource/IFrameSource.h"
-#include "preview/CThumbnailMaker.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
 
 using brevio::ComponentRegistry;
+using brevio::CThumbnailMaker;
 using brevio::IComponent;
 using brevio::IFrameData;
 using brevio::IFrameSource;

@@ -12,6 +12,8 @@
 #include "framesource/IFrameSource.h"
 #include "platform/HResult.h"
 
+namespace brevio {
+
 class CThumbnailMaker {
 public:
     static constexpr int kWidth = 64;
@@ -44,6 +46,8 @@ private:
     HRESULT RenderScaled(int64_t position, QSize frameSize, QImage* image);
 
     qreal ratio_ = 1.0;
-    std::unique_ptr<brevio::IFrameSource> source_;
+    std::unique_ptr<IFrameSource> source_;
     std::vector<uint8_t> bytes_;  // the last frame's bytes; kept for its memory
 };
+
+}  // namespace brevio

@@ -1,4 +1,4 @@
-#include "FileChangeTest.h"
+#include "SourceFileWatch.h"
 
 namespace brevio {
 
@@ -9,6 +9,14 @@ bool HasFileChanged(const CFileBasicInfo& snapshot) {
     if (!now.Snapshot(snapshot.GetPath())) return true;
     if (now.GetLastWriteTime() != snapshot.GetLastWriteTime()) return true;
     return now.GetSize() != snapshot.GetSize();
+}
+
+bool SourceFileWatch::CheckChanged(const std::function<void()>& report) {
+    if (changeReported_) return true;
+    if (!HasFileChanged(snapshot_)) return false;
+    changeReported_ = true;
+    if (report) report();
+    return true;
 }
 
 }  // namespace brevio

@@ -7,12 +7,14 @@
 
 #include "framesource/BmpWriter.h"
 
+namespace brevio {
+
 HRESULT CThumbnailMaker::Open(const QString& path) {
     source_.reset();
-    std::unique_ptr<brevio::IFrameSource> source;
-    HRESULT hr = brevio::ComponentRegistry::Instance().CreateAs(brevio::kFrameSourceName, source);
+    std::unique_ptr<IFrameSource> source;
+    HRESULT hr = ComponentRegistry::Instance().CreateAs(kFrameSourceName, source);
     if (FAILED(hr)) return hr;
-    hr = source->Open(path, brevio::kFrameSourceOpenMovie);
+    hr = source->Open(path, kFrameSourceOpenMovie);
     if (FAILED(hr)) return hr;
     source_ = std::move(source);
     return S_OK;
@@ -60,8 +62,8 @@ HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
     if (SUCCEEDED(source_->GetFrameSize(&frameSize)) && !frameSize.isEmpty()) {
         return RenderScaled(position, frameSize, image);
     }
-    std::unique_ptr<brevio::IFrameData> frame;
-    HRESULT hr = source_->GetFrame(position, brevio::kFrameSourceFrameShown, &frame);
+    std::unique_ptr<IFrameData> frame;
+    HRESULT hr = source_->GetFrame(position, kFrameSourceFrameShown, &frame);
     if (FAILED(hr)) return hr;
     if (!frame) return E_FAIL;
     hr = frame->GetImageBytes(&bytes_);
@@ -70,9 +72,9 @@ HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
     // The frame source's own kind of bitmap is used in place; everything else goes through Qt's
     // image readers. `decoded` may point into bytes_ and is used only within this call.
     QImage decoded;
-    brevio::framesource::BmpView view;
+    framesource::BmpView view;
     bool ok = false;
-    if (brevio::framesource::PlainBmpView(bytes_.data(), bytes_.size(), view)) {
+    if (framesource::PlainBmpView(bytes_.data(), bytes_.size(), view)) {
         // Writable memory, so that painting from it never makes a private copy first.
         uchar* pixels = bytes_.data() + (view.pixels - bytes_.data());
         decoded = QImage(pixels, view.width, view.height, view.stride, QImage::Format_RGB32);
@@ -100,3 +102,5 @@ HRESULT CThumbnailMaker::RenderThumbnail(int64_t position, QImage* image) {
     *image = std::move(target);
     return hr;
 }
+
+}  // namespace brevio

@@ -3,44 +3,35 @@
 #include <QStringLiteral>
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
+#include "MessageSources.h"
 #include "StringTranslation.h"
 
 namespace brevio::resources {
 
 namespace {
 
-struct Message {
-    AccessibleText text;
-    const char* id;
-    const char16_t* source;
+// The message ids, in the order of AccessibleText.
+constexpr const char* kIds[] = {
+    "a11y.play",     "a11y.pause",   "a11y.play.tip",      "a11y.pause.tip", "a11y.stop",
+    "a11y.stop.tip", "a11y.seekbar", "a11y.seekbar.value", "a11y.strip",     "a11y.strip.chapters",
+    "a11y.scene",    "a11y.chapter", "a11y.strip.help",
 };
-
-// The Chinese sources; translations/brevioedit_en.ts holds the English texts under the same ids.
-constexpr Message kMessages[] = {
-    {AccessibleText::Play, "a11y.play", u"播放"},
-    {AccessibleText::Pause, "a11y.pause", u"暂停"},
-    {AccessibleText::PlayTip, "a11y.play.tip", u"播放短片 (空格键)"},
-    {AccessibleText::PauseTip, "a11y.pause.tip", u"暂停播放 (空格键)"},
-    {AccessibleText::Stop, "a11y.stop", u"停止"},
-    {AccessibleText::StopTip, "a11y.stop.tip", u"停止播放并回到短片开头"},
-    {AccessibleText::SeekBar, "a11y.seekbar", u"播放位置"},
-    {AccessibleText::SeekValue, "a11y.seekbar.value", u"%1，共 %2"},
-    {AccessibleText::SceneStrip, "a11y.strip", u"场景"},
-    {AccessibleText::ChapterStrip, "a11y.strip.chapters", u"章节"},
-    {AccessibleText::Scene, "a11y.scene", u"场景 %1，%2 至 %3"},
-    {AccessibleText::Chapter, "a11y.chapter", u"章节 %1，%2 至 %3"},
-    {AccessibleText::StripHelp, "a11y.strip.help",
-     u"左右方向键移动选定的场景，Home 和 End 键移到开头和结尾，Delete 键剪切"},
-};
+static_assert(std::size(kIds) == static_cast<size_t>(AccessibleText::StripHelp) + 1,
+              "one id for each AccessibleText");
+static_assert(std::ranges::none_of(kIds,
+                                   [](std::string_view id) { return MessageSource(id).empty(); }),
+              "translations/brevioedit_en.ts has a source text for each id");
 
 }  // namespace
 
 QString AccessibleString(AccessibleText text) {
-    const auto found = std::find_if(std::begin(kMessages), std::end(kMessages),
-                                    [text](const Message& m) { return m.text == text; });
-    if (found == std::end(kMessages)) return {};
-    return TranslatedMessage(found->id, QString::fromUtf16(found->source));
+    const auto index = static_cast<size_t>(text);
+    if (index >= std::size(kIds)) return {};
+    const std::u16string_view source = MessageSource(kIds[index]);
+    return TranslatedMessage(kIds[index],
+                             QString::fromUtf16(source.data(), qsizetype(source.size())));
 }
 
 QString AccessibleTime(int64_t ticks) {

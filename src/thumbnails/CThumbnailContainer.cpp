@@ -103,7 +103,6 @@ LRESULT CThumbnailContainer::OnCreate() {
     if (view_ == nullptr || !view_->Create(this, QRect(0, 0, 10, 10))) return fail();
     view_->show();
 
-    InstallStripAccessibility();
     selectionCombo_ = new LabelledList(this);
     selectionCombo_->setObjectName(QString::number(kSelectionListId));
     selectionCombo_->setEditable(false);

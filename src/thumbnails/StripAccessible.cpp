@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/AccessibleFactory.h"
 #include "resources/AccessibleTexts.h"
 #include "thumbnails/CThumbnailWnd.h"
 
@@ -182,18 +183,22 @@ private:
 QAccessibleInterface* MakeStripAccessible(const QString&, QObject* object) {
     // Both kinds of strip: the chapter kind is a CThumbnailWnd too.
     if (auto* view = qobject_cast<CThumbnailWnd*>(object)) return new StripAccessible(view);
+    return nullptr;
+}
+
+QAccessibleInterface* MakeLabelledListAccessible(const QString&, QObject* object) {
     if (auto* list = qobject_cast<LabelledList*>(object)) return new LabelledListAccessible(list);
     return nullptr;
 }
 
 }  // namespace
 
+LabelledList::LabelledList(QWidget* parent) : QComboBox(parent) {
+    InstallAccessibleFactory(&MakeLabelledListAccessible);
+}
+
 void InstallStripAccessibility() {
-    static const bool installed = [] {
-        QAccessible::installFactory(&MakeStripAccessible);
-        return true;
-    }();
-    (void)installed;
+    InstallAccessibleFactory(&MakeStripAccessible);
 }
 
 // ---------------------------------------------------------------------------------------------

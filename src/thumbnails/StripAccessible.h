@@ -1,8 +1,7 @@
 #pragma once
 // The strip as accessibility sees it: a list (CThumbnailWnd and its chapter kind) with one list
 // item per scene shown, named by the view, selected when in the run and focused on the run's first
-// scene while the strip has the focus. The same factory gives LabelledList its interface.
-// Installed once, by the first strip made.
+// scene while the strip has the focus. Each strip installs the factory when it is made.
 #include <QComboBox>
 
 namespace brevio {
@@ -12,7 +11,7 @@ namespace brevio {
 class LabelledList : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit LabelledList(QWidget* parent = nullptr);
 };
 
 void InstallStripAccessibility();

@@ -1,8 +1,11 @@
 // The editing call in hosts without a QApplication of their own, and in hosts it cannot serve.
 // This program has no application object unless a test makes one.
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QTimer>
 #include <array>
 #include <memory>
@@ -23,6 +26,23 @@ char* g_argv[] = {g_name, nullptr};
 // QApplication runs this when it is constructed, and the timer presses Cancel in the dialog.
 bool g_cancelInOwnApplication = false;
 int g_applicationsSeen = 0;
+// What the dialog's own accessibility interfaces made of the seek bar, the strip and the
+// selected-seconds list, one line per application.
+QStringList g_accessible;
+
+QString Accessible(brevio::driver::DialogDriver& driver) {
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(
+        brevio::driver::FindByClass(driver.Player(), "brevio::player::SeekBar"));
+    QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(driver.Strip());
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(driver.SelectionList());
+    auto* label = driver.Dialog()->findChild<QLabel*>(QStringLiteral("0"));
+    QStringList seen;
+    if (bar != nullptr && bar->role() == QAccessible::Slider) seen << QStringLiteral("slider");
+    if (strip != nullptr && strip->role() == QAccessible::List) seen << QStringLiteral("list");
+    if (list != nullptr && label != nullptr && list->text(QAccessible::Name) == label->text())
+        seen << QStringLiteral("labelled");
+    return seen.join(u' ');
+}
 
 void DriveOwnApplication() {
     if (!g_cancelInOwnApplication) return;
@@ -34,6 +54,7 @@ void DriveOwnApplication() {
         }
         brevio::driver::DialogDriver driver(brevio::driver::FindEditDialog());
         brevio::driver::WaitUntil([&] { return driver.Button(1006) != nullptr; }, 30000);
+        g_accessible << Accessible(driver);
         driver.ClickButton(1006);
     });
 }
@@ -65,6 +86,8 @@ TEST(ToolkitTest, CallsMakeTheirOwnApplicationEachTime) {
     EXPECT_EQ(QCoreApplication::instance(), nullptr);
     g_cancelInOwnApplication = false;
     EXPECT_EQ(g_applicationsSeen, 2);
+    // Each application, the second as well, gives them their own interfaces.
+    EXPECT_EQ(g_accessible.join(u'|').toStdString(), "slider list labelled|slider list labelled");
 }
 
 TEST(ToolkitTest, HostsTheCallCannotServeGetFailureBeforeAnythingOpens) {

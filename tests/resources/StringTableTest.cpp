@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <string>
 
 #include "ExpectedStrings.h"
 #include "module/ModuleHelpers.h"
+#include "resources/MessageSources.h"
 #include "resources/StringTranslation.h"
 
 namespace brevio {
@@ -17,6 +19,11 @@ TEST(StringTable, EveryIdHasItsExactText) {
         const QString text = LoadString(expected.id);
         EXPECT_EQ(text.toUtf8(), QByteArray(expected.utf8)) << "string " << expected.id;
         EXPECT_FALSE(text.isEmpty()) << "string " << expected.id;
+        // The translators' file has the same text as its source.
+        const std::u16string_view source = resources::MessageSource(std::to_string(expected.id));
+        EXPECT_EQ(QString::fromUtf16(source.data(), qsizetype(source.size())).toStdString(),
+                  text.toStdString())
+            << "source of message " << expected.id << " in translations/brevioedit_en.ts";
         ++checked;
     }
     EXPECT_EQ(checked, 33);

@@ -62,6 +62,27 @@ private:
     std::string why_;
 };
 
+// `command`, started and watched until the movie it writes in `out` holds `size` bytes, it
+// ends, or a minute passes.
+struct Started {
+    pid_t pid = -1;
+    bool ended = false;
+    int status = 0;  // when ended
+};
+Started SpawnUntilWritten(const std::vector<std::string>& command, const fs::path& out,
+                          int64_t size) {
+    Started started;
+    started.pid = Spawn(command);
+    if (started.pid <= 0) return started;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (WritingSize(started.pid, out) < size && !started.ended &&
+           std::chrono::steady_clock::now() < deadline) {
+        started.ended = ::waitpid(started.pid, &started.status, WNOHANG) == started.pid;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return started;
+}
+
 TEST(SaveSafety, KilledAtThreePointsOfALargeSaveLeavesNothingOrTheWholeMovie) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser to mount a memory file system";
     const fs::path clip = MakeMovie(LargeMovie());
@@ -100,16 +121,8 @@ TEST(SaveSafety, KilledAtThreePointsOfALargeSaveLeavesNothingOrTheWholeMovie) {
     for (int signal : {SIGKILL, SIGTERM}) {
         for (const Point& point : points) {
             SCOPED_TRACE(std::string(point.name) + (signal == SIGKILL ? " SIGKILL" : " SIGTERM"));
-            const pid_t pid = Spawn(cut);
+            auto [pid, ended, status] = SpawnUntilWritten(cut, out, point.size);
             ASSERT_GT(pid, 0);
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-            int status = 0;
-            bool ended = false;
-            while (WritingSize(pid, out) < point.size && !ended &&
-                   std::chrono::steady_clock::now() < deadline) {
-                ended = ::waitpid(pid, &status, WNOHANG) == pid;
-                std::this_thread::sleep_for(std::chrono::microseconds(100));
-            }
             if (!ended) {
                 ::kill(pid, signal);
                 ::waitpid(pid, &status, 0);
@@ -145,14 +158,8 @@ TEST(SaveSafety, KilledAtThreePointsOfALargeSaveLeavesNothingOrTheWholeMovie) {
     for (char& c : other) c = char(~c);
     for (const Point& point : {points[0], points[1]}) {
         SCOPED_TRACE(std::string("overwritten at the ") + point.name);
-        const pid_t pid = Spawn(cut);
+        auto [pid, ended, status] = SpawnUntilWritten(cut, out, point.size);
         ASSERT_GT(pid, 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        int status = 0;
-        bool ended = false;
-        while (WritingSize(pid, out) < point.size && !ended &&
-               std::chrono::steady_clock::now() < deadline)
-            ended = ::waitpid(pid, &status, WNOHANG) == pid;
         file.seekp(std::streamoff(at));
         file.write(other.data(), std::streamsize(span)).flush();
         if (!ended) ::waitpid(pid, &status, 0);

@@ -1,7 +1,7 @@
 #pragma once
-// The host application's own texts. Chinese, the dialog's own language, is written here; the
-// English texts are messages of translations/brevioedit_en.ts (ids "host.…"), the file that
-// translates the dialog, compiled into the library and into this program alike.
+// The host application's own texts: messages of translations/brevioedit_en.ts (ids "host.…"),
+// the file that translates the dialog, their Chinese the source texts (resources/MessageSources.h)
+// and their English the translations, compiled into the library and into this program alike.
 #include <QString>
 #include <QTranslator>
 #include <optional>
@@ -34,7 +34,7 @@ QString Text(HostText text);
 
 // While it lives, the host speaks the user's language as the dialog does
 // (brevio::resources::SystemLanguage): English through the compiled translation; Chinese through
-// the table above and, for the toolkit's own texts (the open dialog, the message boxes' buttons),
+// the source texts and, for the toolkit's own texts (the open dialog, the message boxes' buttons),
 // Qt's Chinese translation when the system has it. Made after the application object.
 class HostTranslation {
 public:

@@ -9,6 +9,7 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
+#include "platform/AccessibleFactory.h"
 #include "resources/AccessibleTexts.h"
 
 namespace brevio::player {
@@ -63,11 +64,7 @@ QAccessibleInterface* MakeSeekBarAccessible(const QString& className, QObject* o
 }  // namespace
 
 SeekBar::SeekBar(QWidget* parent) : QWidget(parent) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(&MakeSeekBarAccessible);
-        return true;
-    }();
-    (void)factoryInstalled;
+    InstallAccessibleFactory(&MakeSeekBarAccessible);
     // By Tab only: a press on the bar seeks, as before, without taking the focus.
     setFocusPolicy(Qt::TabFocus);
 }

@@ -126,7 +126,12 @@ HRESULT FrameSource::GetScaledFrame(int64_t position, QSize size, QImage* pictur
     decoder_->SetLoopFilter(false);
     const AVFrame* decoded = decoder_->DecodeFrame(decoder_->FrameIndexAt(position));
     if (decoded == nullptr) return E_FAIL;
-    QImage image = scaler_.Pick(decoded, size.width(), size.height());
+    // A Motion JPEG picture has the colours of GetFrame's image, the stored JPEG, as a JPEG
+    // reader (Qt's, libjpeg) decodes it.
+    const media::PickColours colours = decoder_->CodecId() == AV_CODEC_ID_MJPEG
+                                           ? media::PickColours::JpegReader
+                                           : media::PickColours::Converted;
+    QImage image = scaler_.Pick(decoded, size.width(), size.height(), colours);
     if (image.isNull()) return E_FAIL;
     *picture = std::move(image);
     return S_OK;

@@ -3,7 +3,6 @@
 #include <QRect>
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -72,107 +71,17 @@ AVPixelFormat PickedFormat(const AVPixFmtDescriptor* d) {
     }
 }
 
-// The source coordinate under the centre of target pixel `i` of `count` over `size` pixels, in
-// the 16.16 fixed point steps of Qt's nearest-neighbour image scaling, so that a picked picture
-// equals a converted frame drawn scaled without smoothing.
-int Centre(int i, int count, int size) {
+}  // namespace
+
+int FrameScaler::Centre(int i, int count, int size) {
     const auto step = static_cast<int64_t>(65536.0 / (static_cast<double>(count) / size));
     const int64_t base = (step + 1) / 2 - 1;  // ceil(step / 2) - 1
     return static_cast<int>(std::min<int64_t>((base + i * step) >> 16, size - 1));
 }
 
-// libjpeg's full-range YCbCr to RGB: 16-bit fixed-point factors, rounded by adding one half.
-QRgb JpegRgb(int y, int cb, int cr) {
-    constexpr int kBits = 16;
-    constexpr int64_t kHalf = int64_t{1} << (kBits - 1);
-    constexpr auto fix = [](double x) { return static_cast<int64_t>(x * (1 << kBits) + 0.5); };
-    const int64_t b = cb - 128, r = cr - 128;
-    const auto clamp = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, 255)); };
-    return qRgb(clamp(y + ((fix(1.40200) * r + kHalf) >> kBits)),
-                clamp(y + ((-fix(0.34414) * b - fix(0.71414) * r + kHalf) >> kBits)),
-                clamp(y + ((fix(1.77200) * b + kHalf) >> kBits)));
-}
-
-// The picked pixels as a JPEG reader shows them (see PickColours::JpegReader); false for a frame
-// it does not apply to.
-bool PickAsJpegReader(const AVFrame* frame, int width, int height, QImage& image) {
-    int sx = 0, sy = 0;
-    switch (frame->format) {
-        case AV_PIX_FMT_YUVJ420P:
-        case AV_PIX_FMT_YUV420P:
-            sx = sy = 1;
-            break;
-        case AV_PIX_FMT_YUVJ422P:
-        case AV_PIX_FMT_YUV422P:
-            sx = 1;
-            break;
-        case AV_PIX_FMT_YUVJ444P:
-        case AV_PIX_FMT_YUV444P:
-            break;
-        default:
-            return false;
-    }
-    bool fullRange = false;
-    PlainFormat(static_cast<AVPixelFormat>(frame->format), &fullRange);
-    if (!fullRange && frame->color_range != AVCOL_RANGE_JPEG) return false;
-    image = QImage(width, height, QImage::Format_RGB32);
-    if (image.isNull()) return false;
-    const int chromaWidth = (frame->width + sx) >> sx;
-    const int chromaHeight = (frame->height + sy) >> sy;
-    std::vector<int> columns(static_cast<size_t>(width));
-    for (int x = 0; x < width; ++x)
-        columns[static_cast<size_t>(x)] = Centre(x, width, frame->width);
-    for (int row = 0; row < height; ++row) {
-        const int y = Centre(row, height, frame->height);
-        // The chroma row under the pixel and the nearer of its neighbours (the edge repeats).
-        const int cy = y >> sy;
-        const int ny = sy == 0   ? cy
-                       : (y & 1) ? std::min(cy + 1, chromaHeight - 1)
-                                 : std::max(cy - 1, 0);
-        const uint8_t* luma = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-        const uint8_t* near[2];
-        const uint8_t* far[2];
-        for (int p = 0; p < 2; ++p) {
-            near[p] = frame->data[p + 1] + static_cast<ptrdiff_t>(cy) * frame->linesize[p + 1];
-            far[p] = frame->data[p + 1] + static_cast<ptrdiff_t>(ny) * frame->linesize[p + 1];
-        }
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
-        for (int i = 0; i < width; ++i) {
-            const int x = columns[static_cast<size_t>(i)];
-            const int cx = x >> sx;
-            const bool odd = (x & 1) != 0;
-            const int nx = sx == 0 ? cx
-                           : odd   ? std::min(cx + 1, chromaWidth - 1)
-                                   : std::max(cx - 1, 0);
-            int c[2];
-            for (int p = 0; p < 2; ++p) {
-                if (sx == 0) {
-                    c[p] = near[p][cx];
-                } else if (sy == 0) {
-                    // 3/4 of the nearer sample, 1/4 of the further, rounding alternating.
-                    c[p] = (3 * near[p][cx] + near[p][nx] + (odd ? 2 : 1)) >> 2;
-                } else {
-                    // The same across the rows first, then across the columns.
-                    const int here = 3 * near[p][cx] + far[p][cx];
-                    const int there = 3 * near[p][nx] + far[p][nx];
-                    c[p] = (3 * here + there + (odd ? 7 : 8)) >> 4;
-                }
-            }
-            out[i] = JpegRgb(luma[x], c[0], c[1]);
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
-QImage FrameScaler::Pick(const AVFrame* frame, int width, int height, PickColours colours) {
+QImage FrameScaler::Pick(const AVFrame* frame, int width, int height) {
     if (frame == nullptr || frame->width <= 0 || frame->height <= 0 || width <= 0 || height <= 0) {
         return {};
-    }
-    if (colours == PickColours::JpegReader) {
-        QImage image;
-        if (PickAsJpegReader(frame, width, height, image)) return image;
     }
     const auto* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
     const AVPixelFormat format = PickedFormat(desc);

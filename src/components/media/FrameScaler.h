@@ -7,17 +7,6 @@
 
 namespace brevio::media {
 
-// How Pick turns the picked samples into colours.
-enum class PickColours {
-    // Converted by swscale, as in the whole frame converted to RGB.
-    Converted,
-    // As a JPEG reader (libjpeg) decodes the image: each colour difference interpolated from the
-    // four nearest chroma samples (its triangle filter, samples sited between the luma samples),
-    // then full-range BT.601 to RGB with its rounding. For 8-bit full-range 4:2:0, 4:2:2 and
-    // 4:4:4 frames; any other frame is converted.
-    JpegReader,
-};
-
 class FrameScaler {
 public:
     // Scales the frame to width x height into a QImage::Format_RGB32 image; null on failure.
@@ -30,11 +19,15 @@ public:
     // Each picture of `width` x `height` pixels whose pixel (x, y) is the frame's pixel at
     // ((2x + 1) W / 2w, (2y + 1) H / 2h), the pixel under its centre, as a nearest-neighbour blit
     // of the whole converted frame gives it; only the picked pixels are converted. Null on failure.
-    QImage Pick(const AVFrame* frame, int width, int height,
-                PickColours colours = PickColours::Converted);
+    QImage Pick(const AVFrame* frame, int width, int height);
     // The frame fitted into a box of the given size keeping its display aspect ratio, centred,
     // with black bars; a null frame gives a black image.
     QImage Letterbox(const AVFrame* frame, QSize box);
+
+    // The source pixel under the centre of target pixel `i` of `count` over `size` pixels, in the
+    // 16.16 fixed-point steps of Qt's nearest-neighbour image scaling, so that a picked picture
+    // equals a converted frame drawn scaled without smoothing.
+    static int Centre(int i, int count, int size);
 
     // The rectangle that a picture of the given display size takes when fitted into box.
     static QRect FitRect(QSize picture, QSize box);

@@ -234,7 +234,9 @@ TEST_F(ThumbnailMaker, MotionJpegThumbnailsMatchTheStoredJpegsInQtsReader) {
         Serve(jpeg);
         const QImage old = Render();
         EXPECT_GE(brevio::mediatest::Psnr(thumbnail, old), 40.0);
-        if (!previous.isNull()) EXPECT_LT(brevio::mediatest::Psnr(thumbnail, previous), 40.0);
+        if (!previous.isNull()) {
+            EXPECT_LT(brevio::mediatest::Psnr(thumbnail, previous), 40.0);
+        }
         previous = old;
 
         QImage sharpOld(128, 96, QImage::Format_RGB32);

@@ -13,6 +13,7 @@
 #include "engine/CVarnoMovFile.h"
 #include "framesource/BmpWriter.h"
 #include "framesource/FrameSource.h"
+#include "framesource/JpegPicker.h"
 #include "testmovies/TestMovies.h"
 
 namespace {
@@ -281,6 +282,35 @@ TEST(FrameSource, ReferenceMovieShowsTheKeptUnits) {
     EXPECT_GE(Psnr(got, FfmpegFrameRgb(movie, 63, 320, 240)), 40.0);
     const QImage first = FrameImage(source, 2 * kFrameTicks + 100);
     EXPECT_GE(Psnr(first, FfmpegFrameRgb(movie, 2, 320, 240)), 40.0);
+}
+
+// libjpeg's fatal errors end the picking with no picture; data cut short is padded as Qt's
+// reader pads it.
+TEST(FrameSource, JpegPickingSurvivesBrokenImages) {
+    tm::MovieOptions options;
+    options.units = 1;
+    options.framesPerUnit = 2;
+    options.mjpeg = true;
+    options.audio = tm::Audio::None;
+    FrameSource source;
+    ASSERT_EQ(source.Open(QString::fromStdString(tm::MakeMovie(options).string()), 1), S_OK);
+    std::unique_ptr<IFrameData> data;
+    ASSERT_EQ(source.GetFrame(0, 0, &data), S_OK);
+    std::vector<uint8_t> jpeg;
+    ASSERT_EQ(data->GetImageBytes(&jpeg), S_OK);
+    using brevio::framesource::PickFromJpeg;
+    EXPECT_FALSE(PickFromJpeg(jpeg.data(), jpeg.size(), 64, 48).isNull());
+
+    std::vector<uint8_t> broken(jpeg.begin(), jpeg.begin() + 40);  // inside the headers
+    EXPECT_TRUE(PickFromJpeg(broken.data(), broken.size(), 64, 48).isNull());
+    broken = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02};
+    EXPECT_TRUE(PickFromJpeg(broken.data(), broken.size(), 64, 48).isNull());
+
+    broken.assign(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2));
+    const QImage half = PickFromJpeg(broken.data(), broken.size(), 320, 240);
+    QImage qt;
+    ASSERT_TRUE(qt.loadFromData(broken.data(), static_cast<int>(broken.size()), "JPEG"));
+    EXPECT_EQ(half, qt.convertToFormat(QImage::Format_RGB32));
 }
 
 }  // namespace

@@ -199,4 +199,54 @@ TEST_F(ThumbnailMaker, RealMovieThumbnailsShowTheirFrames) {
     }
 }
 
+// Motion JPEG: the thumbnails picked from the decoder's frame look as the stored JPEG does in Qt's
+// JPEG reader, drawn scaled without smoothing (the maker's path for images it is handed), at 4K
+// and at two device pixels per logical pixel.
+TEST_F(ThumbnailMaker, MotionJpegThumbnailsMatchTheStoredJpegsInQtsReader) {
+    brevio::RegisterFrameSourceComponent();
+    tm::MovieOptions options;
+    options.units = 2;
+    options.framesPerUnit = 3;
+    options.width = 3840;
+    options.height = 2160;
+    options.mjpeg = true;
+    options.audio = tm::Audio::None;
+    const QString movie = QString::fromStdString(tm::MakeMovie(options).string());
+    std::unique_ptr<IFrameSource> source;
+    ASSERT_EQ(ComponentRegistry::Instance().CreateAs(kFrameSourceName, source), S_OK);
+    ASSERT_EQ(source->Open(movie, brevio::kFrameSourceOpenMovie), S_OK);
+    CThumbnailMaker maker;
+    ASSERT_EQ(maker.Open(movie), S_OK);
+    const int64_t unitTicks = 3 * 10'010'000 / 30;
+    QImage previous;
+    for (int unit = 0; unit < 2; ++unit) {
+        SCOPED_TRACE(unit);
+        std::unique_ptr<IFrameData> frame;
+        ASSERT_EQ(source->GetFrame(unit * unitTicks, brevio::kFrameSourceFrameShown, &frame), S_OK);
+        std::vector<uint8_t> jpeg;
+        ASSERT_EQ(frame->GetImageBytes(&jpeg), S_OK);
+        ASSERT_EQ(jpeg.at(1), 0xD8);
+        QImage thumbnail, sharp;
+        ASSERT_EQ(maker.RenderThumbnail(unit * unitTicks, &thumbnail), S_OK);
+        maker.SetPixelRatio(2.0);
+        ASSERT_EQ(maker.RenderThumbnail(unit * unitTicks, &sharp), S_OK);
+        maker.SetPixelRatio(1.0);
+
+        Serve(jpeg);
+        const QImage old = Render();
+        EXPECT_GE(brevio::mediatest::Psnr(thumbnail, old), 40.0);
+        if (!previous.isNull()) {
+            EXPECT_LT(brevio::mediatest::Psnr(thumbnail, previous), 40.0);
+        }
+        previous = old;
+
+        QImage sharpOld(128, 96, QImage::Format_RGB32);
+        sharpOld.fill(Qt::black);
+        QPainter(&sharpOld).drawImage(QRect(0, 12, 128, 72),
+                                      QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size())));
+        sharp.setDevicePixelRatio(1.0);
+        EXPECT_GE(brevio::mediatest::Psnr(sharp, sharpOld), 40.0);
+    }
+}
+
 }  // namespace

@@ -21,6 +21,7 @@ private:
     std::unique_ptr<media::VideoDecoder> decoder_;
     media::FrameScaler scaler_;
     std::shared_ptr<std::vector<uint8_t>> buffer_;
+    std::vector<uint8_t> jpeg_;  // the stored sample GetScaledFrame picks from
 };
 
 }  // namespace brevio

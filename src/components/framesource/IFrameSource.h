@@ -44,7 +44,8 @@ public:
     // The frame shown at the position as a picture of exactly `size` pixels (Format_RGB32),
     // scaled straight from the decoder's frame, each pixel taking the source pixel under its
     // centre, as GetFrame's image drawn scaled without smoothing; no image of the full size is
-    // made, and the codec's in-loop filters are skipped (invisible at such sizes).
+    // made, and the codec's in-loop filters are skipped (invisible at such sizes). A Motion JPEG
+    // sample that GetFrame hands out as stored is picked from the JPEG as Qt's reader decodes it.
     // E_POINTER for a null out, E_INVALIDARG for an empty size, E_FAIL as GetFrame.
     virtual HRESULT GetScaledFrame(int64_t /*position*/, QSize /*size*/, QImage* /*picture*/) {
         return E_NOTIMPL;

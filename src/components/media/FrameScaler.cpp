@@ -71,16 +71,13 @@ AVPixelFormat PickedFormat(const AVPixFmtDescriptor* d) {
     }
 }
 
-// The source coordinate under the centre of target pixel `i` of `count` over `size` pixels, in
-// the 16.16 fixed point steps of Qt's nearest-neighbour image scaling, so that a picked picture
-// equals a converted frame drawn scaled without smoothing.
-int Centre(int i, int count, int size) {
+}  // namespace
+
+int FrameScaler::Centre(int i, int count, int size) {
     const auto step = static_cast<int64_t>(65536.0 / (static_cast<double>(count) / size));
     const int64_t base = (step + 1) / 2 - 1;  // ceil(step / 2) - 1
     return static_cast<int>(std::min<int64_t>((base + i * step) >> 16, size - 1));
 }
-
-}  // namespace
 
 QImage FrameScaler::Pick(const AVFrame* frame, int width, int height) {
     if (frame == nullptr || frame->width <= 0 || frame->height <= 0 || width <= 0 || height <= 0) {

@@ -24,6 +24,11 @@ public:
     // with black bars; a null frame gives a black image.
     QImage Letterbox(const AVFrame* frame, QSize box);
 
+    // The source pixel under the centre of target pixel `i` of `count` over `size` pixels, in the
+    // 16.16 fixed-point steps of Qt's nearest-neighbour image scaling, so that a picked picture
+    // equals a converted frame drawn scaled without smoothing.
+    static int Centre(int i, int count, int size);
+
     // The rectangle that a picture of the given display size takes when fitted into box.
     static QRect FitRect(QSize picture, QSize box);
     // The frame's display size (its pixel size corrected by the sample aspect ratio).

@@ -260,6 +260,46 @@ Editing will now close.</translation>
         <extracomment>Accessible description of the strip: its keys.</extracomment>
         <translation>Left and Right move the selected scenes, Home and End go to the first and last scenes, Delete cuts</translation>
     </message>
+    <message id="a11y.content">
+        <source>短片 %1</source>
+        <extracomment>Accessible name of the dialog's content, the group of all its panes: %1 the file name of the movie being edited.</extracomment>
+        <translation>Movie %1</translation>
+    </message>
+    <message id="a11y.preview">
+        <source>预览</source>
+        <extracomment>Accessible name of the preview pane (the group around the player, upper left).</extracomment>
+        <translation>Preview</translation>
+    </message>
+    <message id="a11y.player">
+        <source>播放器</source>
+        <extracomment>Accessible name of the player: its picture with the play, stop and seek controls under it.</extracomment>
+        <translation>Player</translation>
+    </message>
+    <message id="a11y.picture">
+        <source>短片画面</source>
+        <extracomment>Accessible name of the player's picture (an image).</extracomment>
+        <translation>Movie picture</translation>
+    </message>
+    <message id="a11y.picture.at">
+        <source>%1 处的画面，共 %2</source>
+        <extracomment>Accessible description of the player's picture: %1 the position it shows, %2 the movie's length, both as m:ss.</extracomment>
+        <translation>The picture at %1 of %2</translation>
+    </message>
+    <message id="a11y.picture.none">
+        <source>尚无画面</source>
+        <extracomment>Accessible description of the player's picture before any frame is shown.</extracomment>
+        <translation>No picture yet</translation>
+    </message>
+    <message id="a11y.steps">
+        <source>操作步骤</source>
+        <extracomment>Accessible name of the instruction panel (upper right), which lists the steps of editing.</extracomment>
+        <translation>Steps</translation>
+    </message>
+    <message id="a11y.editing">
+        <source>剪辑</source>
+        <extracomment>Accessible name of the pane along the bottom: the strip, the seconds list and the Cut, Undo, Redo, Save and Cancel buttons.</extracomment>
+        <translation>Editing</translation>
+    </message>
 </context>
 <context>
     <name>brevioedit-host</name>

@@ -1,5 +1,6 @@
 #include "CBaseWindow.h"
 
+#include <QFileInfo>
 #include <QResizeEvent>
 #include <exception>
 
@@ -7,6 +8,8 @@
 #include "dialog/CInfoMessageWndChapter.h"
 #include "dialog/KeyboardAccess.h"
 #include "document/IsChapterMovie.h"
+#include "platform/AccessibleFactory.h"
+#include "resources/AccessibleTexts.h"
 #include "thumbnails/CThumbnailContainer.h"
 #include "thumbnails/CThumbnailContainerChapter.h"
 
@@ -22,6 +25,7 @@ const QRect kInitialPaneRect(0, 0, 10, 10);
 CBaseWindow::CBaseWindow(QWidget* parent) : WindowBase(parent) {
     setObjectName(QStringLiteral("0"));
     EnableFlickerFreePaint();
+    MakeAccessibleGroup(this);  // named by the movie once it is opened
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
     // The panes' end requests go on to the dialog unchanged.
     Messages().Add(WM_BRV_CLOSE_REQUEST, [this](uint32_t, uintptr_t wParam, intptr_t, bool&) {
@@ -50,6 +54,8 @@ int32_t CBaseWindow::Open(const QString& path) {
     const int32_t result = thumbnailPane_->LoadMovie(path);
     if (result != 0) return result;
     moviePath_ = path;
+    setAccessibleName(resources::AccessibleString(resources::AccessibleText::Content)
+                          .arg(QFileInfo(path).fileName()));
     return 0;
 }
 

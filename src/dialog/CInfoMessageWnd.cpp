@@ -4,6 +4,8 @@
 #include <QResizeEvent>
 
 #include "module/ModuleHelpers.h"
+#include "platform/AccessibleFactory.h"
+#include "resources/AccessibleTexts.h"
 #include "resources/StringIds.h"
 
 namespace brevio {
@@ -40,6 +42,7 @@ QLabel* MakeStatic(QWidget* parent, const QRect& rect, const QFont& font) {
 
 CInfoMessageWnd::CInfoMessageWnd(QWidget* parent) : WindowBase(parent) {
     EnableFlickerFreePaint();
+    MakeAccessibleGroup(this, resources::AccessibleString(resources::AccessibleText::Steps));
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
 }
 

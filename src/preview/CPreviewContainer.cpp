@@ -7,10 +7,12 @@
 #include "document/SourceFileWatch.h"
 #include "interfaces/IBRVThumbnailContainer.h"
 #include "module/ModuleHelpers.h"
+#include "platform/AccessibleFactory.h"
 #include "platform/ComponentRegistry.h"
 #include "player/IBRLPlayer.h"
 #include "preview/BRLEventDispatch.h"
 #include "preview/CSeekThread.h"
+#include "resources/AccessibleTexts.h"
 #include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 #include "window/PaneColors.h"
@@ -20,6 +22,7 @@ namespace brevio {
 CPreviewContainer::CPreviewContainer(QWidget* parent) : WindowBase(parent) {
     // Nothing is erased under the frame; the corners outside its rounding show the dialog's face.
     EnableFlickerFreePaint();
+    MakeAccessibleGroup(this, resources::AccessibleString(resources::AccessibleText::Preview));
     Messages().Add(WM_CREATE, [this](uint32_t, uintptr_t, intptr_t, bool&) { return OnCreate(); });
     Messages().Add(WM_DESTROY, [this](uint32_t, uintptr_t, intptr_t, bool&) -> LRESULT {
         OnDestroy();

@@ -15,7 +15,9 @@
 #include "interfaces/IBRVPreviewContainer.h"
 #include "interfaces/IBRVUIUpdater.h"
 #include "module/ModuleHelpers.h"
+#include "platform/AccessibleFactory.h"
 #include "platform/FileHelpers.h"
+#include "resources/AccessibleTexts.h"
 #include "resources/StringIds.h"
 #include "resources/StringTranslation.h"
 #include "save/CMovieSaveDlg.h"
@@ -42,6 +44,7 @@ QRect OutlineRect(int left, int top, int right, int bottom) {
 
 CThumbnailContainer::CThumbnailContainer(QWidget* parent) : WindowBase(parent) {
     EnableFlickerFreePaint();
+    MakeAccessibleGroup(this, resources::AccessibleString(resources::AccessibleText::Editing));
     RegisterMessages();
 }
 

@@ -381,17 +381,43 @@ TEST_F(EditCallTest, AccessibilityTreeNamesEveryControlAndEveryScene) {
         std::vector<QAccessibleInterface*> tree;
         CollectAccessible(QAccessible::queryAccessibleInterface(driver.Dialog()), tree);
 
-        // Every visible control, the kinds a user works, has a name.
+        // Every visible control, the kinds a user works, has a name; so has each group of them
+        // (the content window, the panes, the player) and the picture. No container is left a
+        // nameless filler.
         const QList<QAccessible::Role> controls = {QAccessible::PushButton, QAccessible::ComboBox,
-                                                   QAccessible::Slider, QAccessible::List};
+                                                   QAccessible::Slider,     QAccessible::List,
+                                                   QAccessible::Grouping,   QAccessible::Graphic};
         int named = 0;
+        QStringList groups;
         for (QAccessibleInterface* iface : tree) {
-            if (!controls.contains(iface->role()) || iface->state().invisible) continue;
-            EXPECT_FALSE(iface->text(QAccessible::Name).isEmpty())
-                << iface->object()->metaObject()->className();
+            if (iface->state().invisible) continue;
+            const char* kind = iface->object() ? iface->object()->metaObject()->className() : "";
+            EXPECT_NE(iface->role(), QAccessible::Client) << kind;
+            if (!controls.contains(iface->role())) continue;
+            EXPECT_FALSE(iface->text(QAccessible::Name).isEmpty()) << kind;
+            if (iface->role() == QAccessible::Grouping) groups << iface->text(QAccessible::Name);
             ++named;
         }
-        EXPECT_GE(named, 10);  // play, stop, seek bar, strip, list, five buttons
+        EXPECT_GE(named, 16);  // play, stop, seek bar, strip, list, five buttons, picture, 5 groups
+        groups.sort();
+        QStringList expectedGroups{QStringLiteral("短片 %1").arg(QFileInfo(movie).fileName()),
+                                   QStringLiteral("预览"), QStringLiteral("播放器"),
+                                   QStringLiteral("剪辑"), QStringLiteral("操作步骤")};
+        expectedGroups.sort();
+        EXPECT_EQ(groups.join(u'|').toStdString(), expectedGroups.join(u'|').toStdString());
+        // The picture is an image that says where the movie stands.
+        QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(
+            driver::FindByClass(driver.Player(), "brevio::player::PictureView"));
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->role(), QAccessible::Graphic);
+        EXPECT_EQ(picture->text(QAccessible::Name), QStringLiteral("短片画面"));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return picture->text(QAccessible::Description) ==
+                       QStringLiteral("0:00 处的画面，共 0:48");
+            },
+            kTimeoutMs))
+            << picture->text(QAccessible::Description).toStdString();
         // The list by its label, its value the number shown.
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(driver.SelectionList());
         EXPECT_EQ(list->text(QAccessible::Name),

@@ -7,6 +7,7 @@
 
 #include "PictureView.h"
 #include "SeekBar.h"
+#include "platform/AccessibleFactory.h"
 #include "resources/AccessibleTexts.h"
 
 namespace brevio {
@@ -29,6 +30,7 @@ BRLPlayer::BRLPlayer(QWidget* parent)
           QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
       }) {
     setFixedSize(kPictureWidth, kPictureHeight + kControlBarHeight);
+    MakeAccessibleGroup(this, resources::AccessibleString(resources::AccessibleText::Player));
     picture_ = new player::PictureView(this);
     picture_->setGeometry(0, 0, kPictureWidth, kPictureHeight);
 
@@ -89,12 +91,13 @@ void BRLPlayer::RefreshControls() {
             style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
         NamePlayButton(playing);
     }
+    const int64_t position = core_.Position();
+    const int64_t duration = core_.Duration();
+    picture_->SetPosition(position, duration);
     picture_->SetPicture(core_.Picture());
     playButton_->setEnabled(loaded);
     stopButton_->setEnabled(loaded);
     seekBar_->setEnabled(loaded);
-    const int64_t position = core_.Position();
-    const int64_t duration = core_.Duration();
     seekBar_->SetDuration(duration);
     seekBar_->SetValue(position);
     timeLabel_->setText(loaded ? FormatTime(position) + QStringLiteral(" / ") + FormatTime(duration)

@@ -260,6 +260,11 @@ Editing will now close.</translation>
         <extracomment>Accessible description of the strip: its keys.</extracomment>
         <translation>Left and Right move the selected scenes, Home and End go to the first and last scenes, Delete cuts</translation>
     </message>
+    <message id="a11y.strip.chapters.help">
+        <source>左右方向键选择上一个或下一个章节，Home 和 End 键选择第一个和最后一个章节，Delete 键剪切</source>
+        <extracomment>Accessible description of the strip of chapters: its keys (one chapter is selected at a time).</extracomment>
+        <translation>Left and Right select the previous or next chapter, Home and End the first and last chapters, Delete cuts</translation>
+    </message>
     <message id="a11y.content">
         <source>短片 %1</source>
         <extracomment>Accessible name of the dialog's content, the group of all its panes: %1 the file name of the movie being edited.</extracomment>

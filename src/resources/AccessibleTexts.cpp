@@ -14,14 +14,19 @@ namespace {
 
 // The message ids, in the order of AccessibleText.
 constexpr const char* kIds[] = {
-    "a11y.play",       "a11y.pause",          "a11y.play.tip",     "a11y.pause.tip",
-    "a11y.stop",       "a11y.stop.tip",       "a11y.seekbar",      "a11y.seekbar.value",
-    "a11y.strip",      "a11y.strip.chapters", "a11y.scene",        "a11y.chapter",
-    "a11y.strip.help", "a11y.content",        "a11y.preview",      "a11y.player",
-    "a11y.picture",    "a11y.picture.at",     "a11y.picture.none", "a11y.steps",
-    "a11y.editing",
+    "a11y.play",         "a11y.pause",
+    "a11y.play.tip",     "a11y.pause.tip",
+    "a11y.stop",         "a11y.stop.tip",
+    "a11y.seekbar",      "a11y.seekbar.value",
+    "a11y.strip",        "a11y.strip.chapters",
+    "a11y.scene",        "a11y.chapter",
+    "a11y.strip.help",   "a11y.content",
+    "a11y.preview",      "a11y.player",
+    "a11y.picture",      "a11y.picture.at",
+    "a11y.picture.none", "a11y.steps",
+    "a11y.editing",      "a11y.strip.chapters.help",
 };
-static_assert(std::size(kIds) == static_cast<size_t>(AccessibleText::Editing) + 1,
+static_assert(std::size(kIds) == static_cast<size_t>(AccessibleText::ChapterHelp) + 1,
               "one id for each AccessibleText");
 static_assert(std::ranges::none_of(kIds,
                                    [](std::string_view id) { return MessageSource(id).empty(); }),

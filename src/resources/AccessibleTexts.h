@@ -32,6 +32,7 @@ enum class AccessibleText {
     NoPicture,     // the picture's description before the first frame
     Steps,         // the instruction panel
     Editing,       // the pane of the strip, the seconds list and the buttons
+    ChapterHelp,   // the chapter strip's description: its keys
 };
 
 // The text in the language of the installed StringTranslation, else the Chinese source.

@@ -16,7 +16,10 @@ CThumbnailContainerChapter::~CThumbnailContainerChapter() = default;
 LRESULT CThumbnailContainerChapter::OnCreate() {
     const LRESULT result = CThumbnailContainer::OnCreate();
     if (selectionCombo_ != nullptr) selectionCombo_->hide();
-    if (selectionLabel_ != nullptr) selectionLabel_->setText(QString());
+    if (selectionLabel_ != nullptr) {
+        selectionLabel_->setText(QString());
+        selectionLabel_->hide();  // nothing to show, and no nameless label for screen readers
+    }
     return result;
 }
 

@@ -109,7 +109,8 @@ public:
             case QAccessible::Name:
                 return View()->StripName();
             case QAccessible::Description:
-                return AccessibleString(AccessibleText::StripHelp);
+                return AccessibleString(View()->IsChapterView() ? AccessibleText::ChapterHelp
+                                                                : AccessibleText::StripHelp);
             default:
                 return QAccessibleWidget::text(t);
         }
@@ -254,8 +255,10 @@ void CThumbnailWnd::SendAccessibilityEvents() {
     }
     now.focused = hasFocus() ? RunStart() : -1;
     now.strip = stripsBuilt_;
-    // A strip built anew (an edit, a move past the scenes shown) is told whole, names and focus.
-    const bool rebuilt = now.strip != told_.strip;
+    // A strip built anew (an edit, a move past the scenes shown) is told whole, names and focus;
+    // so is one whose number of scenes changed, as the chapter strip's does by an edit without
+    // being built anew: the focused chapter is another one even where its name reads the same.
+    const bool rebuilt = now.strip != told_.strip || now.names.size() != told_.names.size();
     AccessibleState before = std::move(told_);
     told_ = now;
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);

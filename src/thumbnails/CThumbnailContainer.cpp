@@ -119,8 +119,9 @@ LRESULT CThumbnailContainer::OnCreate() {
     selectionLabel_->setGeometry(0, 0, 10, 10);
     selectionLabel_->show();
     if (!SetWindowTextFromString(selectionLabel_, ids::kSelectedSeconds)) return fail();
-    // The list is known by its label, to screen readers as to the eye.
+    // The list is known by its label, to screen readers as to the eye; so is its drop-down part.
     selectionLabel_->setBuddy(selectionCombo_);
+    selectionCombo_->view()->setAccessibleName(selectionLabel_->text().remove(u'&'));
 
     if (FAILED(CreateButtons())) return fail();
 

@@ -423,6 +423,8 @@ TEST_F(EditCallTest, AccessibilityTreeNamesEveryControlAndEveryScene) {
         EXPECT_EQ(list->text(QAccessible::Name),
                   driver.Dialog()->findChild<QLabel*>(QStringLiteral("0"))->text());
         EXPECT_EQ(list->text(QAccessible::Value), QStringLiteral("5"));
+        ASSERT_EQ(list->childCount(), 1);  // the drop-down list, by the same label
+        EXPECT_EQ(list->child(0)->text(QAccessible::Name), list->text(QAccessible::Name));
         // The seek bar is a slider with its position as its value.
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(
             driver::FindByClass(driver.Player(), "brevio::player::SeekBar"));

@@ -65,8 +65,9 @@ void CThumbnailContainer::RegisterMessages() {
         {kRedoId, &CThumbnailContainer::OnRedo},
         {kSaveMovieId, &CThumbnailContainer::OnSaveMovie},
         {kCancelId, &CThumbnailContainer::OnCancel}};
-    for (const auto& [id, handler] : commands) {
-        map.AddCommand(id, BN_CLICKED,
+    for (const auto& command : commands) {
+        const Command handler = command.second;
+        map.AddCommand(command.first, BN_CLICKED,
                        [this, handler](uint32_t, uintptr_t wParam, intptr_t lParam, bool&) {
                            return (this->*handler)(HIWORD(wParam), LOWORD(wParam), lParam);
                        });

@@ -60,7 +60,6 @@ using driver::FindEditDialog;
 using driver::WaitUntil;
 
 constexpr int kTimeoutMs = 60000;
-constexpr int kCut = 1002;
 constexpr int kUndo = 1003;
 constexpr int kRedo = 1004;
 constexpr int kSave = 1005;

@@ -25,7 +25,6 @@ using namespace brevio::mediatest;
 namespace tm = brevio::testmovies;
 
 constexpr int64_t kFrameTicks = 333'667;    // 1001/30000 s, rounded up
-constexpr int64_t kUnitTicks = 40'040'000;  // 120 frames
 
 // The MD5 of every stored video packet, as `ffmpeg -c copy -f framemd5` lists them.
 std::vector<std::string> PacketMd5(const std::filesystem::path& movie) {

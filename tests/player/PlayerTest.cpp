@@ -277,7 +277,7 @@ TEST_F(PlayerTest, PositionRisesWhilePlayingAndStandsStillWhenPaused) {
 class PlayerSeekTest : public PlayerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PlayerSeekTest, SeekShowsTheFrameWhoseSpanHoldsThePosition) {
-    const auto movie = Movie(3, 30, [this](auto& o) { o.bframes = GetParam(); });
+    const auto movie = Movie(3, 30, [](auto& o) { o.bframes = GetParam(); });
     Open(movie);
     const int64_t unit = 10'010'000;
     const int64_t duration = 3 * unit;

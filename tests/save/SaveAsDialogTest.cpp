@@ -135,7 +135,9 @@ TEST(SaveAsDialog, AddsMovUnlessTheNameEndsWithItAndOpensNearTheSource) {
         {QStringLiteral("loud.MOV"), QStringLiteral("loud.MOV")},
         {QStringLiteral("clip.mov"), QStringLiteral("clip.mov")},
     };
-    for (const auto& [typed, chosen] : names) {
+    for (const auto& name : names) {
+        const QString& typed = name.first;
+        const QString& chosen = name.second;
         CMovieSaveDlg dialog(nullptr, LoadString(129), nullptr, 0);
         dialog.SetDefaultExtension(LoadString(138));
         dialog.SetMessageCaption(&caption);

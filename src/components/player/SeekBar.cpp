@@ -80,12 +80,12 @@ void SeekBar::SetValue(int64_t ticks) {
     if (dragging_) return;  // the user's hand wins while it holds the handle
     ticks = std::clamp<int64_t>(ticks, 0, duration_);
     if (ticks == value_) return;
-    const int64_t old = value_;
-    value_ = ticks;
-    ValueChanged(old);
+    MoveValue(ticks);
 }
 
-void SeekBar::ValueChanged(int64_t old) {
+void SeekBar::MoveValue(int64_t ticks) {
+    const int64_t old = value_;
+    value_ = ticks;
     update();
     // A screen reader hears of whole seconds only, not of every tick of the playing clock.
     if (old / kTicksPerSecond != value_ / kTicksPerSecond && QAccessible::isActive()) {
@@ -128,9 +128,7 @@ void SeekBar::paintEvent(QPaintEvent*) {
 void SeekBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || duration_ <= 0) return;
     dragging_ = true;
-    const int64_t old = value_;
-    value_ = PositionAt(event->position().toPoint().x());
-    ValueChanged(old);
+    MoveValue(PositionAt(event->position().toPoint().x()));
     if (onPressed) onPressed(value_);
 }
 
@@ -138,18 +136,14 @@ void SeekBar::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) return;
     const int64_t v = PositionAt(event->position().toPoint().x());
     if (v == value_) return;
-    const int64_t old = value_;
-    value_ = v;
-    ValueChanged(old);
+    MoveValue(v);
     if (onDragged) onDragged(value_);
 }
 
 void SeekBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !dragging_) return;
     dragging_ = false;
-    const int64_t old = value_;
-    value_ = PositionAt(event->position().toPoint().x());
-    ValueChanged(old);
+    MoveValue(PositionAt(event->position().toPoint().x()));
     if (onReleased) onReleased(value_);
 }
 
@@ -193,9 +187,7 @@ void SeekBar::keyPressEvent(QKeyEvent* event) {
 
 void SeekBar::SeekByKey(int64_t ticks) {
     if (dragging_ || duration_ <= 0 || !isEnabled()) return;
-    const int64_t old = value_;
-    value_ = std::clamp<int64_t>(ticks, 0, duration_);
-    ValueChanged(old);
+    MoveValue(std::clamp<int64_t>(ticks, 0, duration_));
     if (onPressed) onPressed(value_);
     if (onReleased) onReleased(value_);
 }

@@ -45,7 +45,8 @@ protected:
 private:
     // A press and a release at `ticks`, as a click there would make.
     void SeekByKey(int64_t ticks);
-    void ValueChanged(int64_t old);
+    // Moves the handle to `ticks`: repainted, and a screen reader told when the second changes.
+    void MoveValue(int64_t ticks);
 
     int64_t duration_ = 0;
     int64_t value_ = 0;
